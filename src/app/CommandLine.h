@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <QUrl>
+
+#include <variant>
+
+/// What the command line asks for.
+namespace CommandLine {
+
+enum class Mode { Print, Json, Watch, Help, Version };
+
+struct Options {
+    Mode mode = Mode::Print;
+    bool isPublicLookupSkipped = false;
+    QList<QUrl> endpoints; // empty: the built-in echo services
+};
+
+struct Error {
+    QString message;
+};
+
+/// Parses the arguments (the first is the program); an Error says what is wrong in words for the user.
+std::variant<Options, Error> parse(const QStringList& arguments);
+/// The --help text.
+QString helpText();
+
+} // namespace CommandLine

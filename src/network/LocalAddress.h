@@ -1,0 +1,15 @@
+#pragma once
+
+#include <QString>
+
+/// One row of the local address list.
+struct LocalAddress {
+    QString interfaceName;
+    QString displayName;
+    QString address;
+
+    /// Identity of the row: the display name is not part of it.
+    QString id() const { return interfaceName + u'|' + address; }
+
+    friend bool operator==(const LocalAddress&, const LocalAddress&) = default;
+};

@@ -1,0 +1,104 @@
+#include "network/NetworkStatusModel.h"
+
+#include "network/NetworkInterfaces.h"
+
+#include <QPointer>
+
+using namespace Qt::StringLiterals;
+
+NetworkStatusModel::NetworkStatusModel(Dependencies dependencies, QObject* parent)
+    : QObject(parent)
+    , m_inventory(dependencies.inventory)
+    , m_clock(dependencies.clock)
+    , m_log(dependencies.log)
+    , m_pathMonitor(std::move(dependencies.pathMonitor))
+    , m_wakeMonitor(std::move(dependencies.wakeMonitor))
+    , m_publicIPService(std::move(dependencies.publicIPService))
+{
+    runInterfaceStep();
+
+    // Handlers never call in directly: each queues its work for a later turn of the event loop.
+    const QPointer self(this);
+    m_refreshTimer = m_clock.schedule(refreshInterval, true, [self] {
+        QMetaObject::invokeMethod(
+            self, [self] { self->refresh(); }, Qt::QueuedConnection);
+    });
+    if (m_pathMonitor) {
+        connect(m_pathMonitor.get(), &PathMonitor::pathChanged, this,
+                &NetworkStatusModel::scheduleRefreshAfterNetworkChange, Qt::QueuedConnection);
+        m_pathMonitor->start();
+    }
+    if (m_wakeMonitor) {
+        connect(m_wakeMonitor.get(), &WakeMonitor::woke, this, &NetworkStatusModel::refresh, Qt::QueuedConnection);
+        m_wakeMonitor->start();
+    }
+    refresh();
+}
+
+NetworkStatusModel::~NetworkStatusModel() = default;
+
+template<typename T>
+void NetworkStatusModel::assign(T& member, T value, void (NetworkStatusModel::*changed)())
+{
+    member = std::move(value);
+    Q_EMIT(this->*changed)();
+    Q_EMIT published();
+}
+
+void NetworkStatusModel::runInterfaceStep()
+{
+    const QList<InterfaceAddress> addresses = NetworkInterfaces::activeAddresses(m_inventory);
+    assign(m_tailscaleAddresses, NetworkInterfaces::tailscaleAddresses(addresses),
+           &NetworkStatusModel::tailscaleAddressesChanged);
+    assign(m_localAddresses, NetworkInterfaces::localAddresses(addresses, m_inventory),
+           &NetworkStatusModel::localAddressesChanged);
+}
+
+void NetworkStatusModel::refresh()
+{
+    runInterfaceStep();
+    cancelPendingRefresh();
+    performRefresh();
+}
+
+void NetworkStatusModel::scheduleRefreshAfterNetworkChange()
+{
+    cancelPendingRefresh();
+    m_debounce = m_clock.schedule(debounceDelay, false, [this] {
+        // The fired timer stays in m_debounce until the next refresh replaces it; destroying the
+        // model destroys it, so this never runs for a model that is gone.
+        runInterfaceStep();
+        performRefresh();
+    });
+}
+
+void NetworkStatusModel::cancelPendingRefresh()
+{
+    // A cancelled lookup is abandoned: whatever it would have returned is never published.
+    m_debounce.reset();
+    m_lookup.reset();
+}
+
+void NetworkStatusModel::performRefresh()
+{
+    if (!m_publicIPService)
+        return;
+    m_lookup = m_publicIPService->fetch();
+    connect(m_lookup.get(), &PublicIPLookup::finished, this, &NetworkStatusModel::onLookupFinished);
+}
+
+void NetworkStatusModel::onLookupFinished()
+{
+    // Still inside the lookup's own signal: it is let go of, not destroyed here.
+    PublicIPLookup* lookup = m_lookup.release();
+    lookup->deleteLater();
+    if (const std::optional<QString> address = lookup->address()) {
+        assign(m_publicAddress, address, &NetworkStatusModel::publicAddressChanged);
+        assign(m_lastUpdated, std::optional<QDateTime>(m_clock.now()), &NetworkStatusModel::lastUpdatedChanged);
+        assign(m_lastError, std::optional<QString>(), &NetworkStatusModel::lastErrorChanged);
+        return;
+    }
+    const QString text = description(lookup->error().value_or(PublicIPError::noValidResponse));
+    assign(m_lastError, std::optional<QString>(text), &NetworkStatusModel::lastErrorChanged);
+    m_log.error(u"Public IP refresh failed: %1"_s.arg(text));
+}

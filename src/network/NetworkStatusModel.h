@@ -1,0 +1,86 @@
+#pragma once
+
+#include "network/LocalAddress.h"
+#include "network/PublicIPService.h"
+#include "platform/Clock.h"
+#include "platform/ErrorLog.h"
+#include "platform/NetworkInventory.h"
+#include "platform/PathMonitor.h"
+#include "platform/WakeMonitor.h"
+
+#include <QDateTime>
+#include <QList>
+#include <QObject>
+
+#include <chrono>
+#include <memory>
+#include <optional>
+
+/// The machine's addresses for display, kept current: every five minutes, on waking, and one
+/// second after the network path last changed. Every assignment of a published property is
+/// announced, changed or not.
+class NetworkStatusModel : public QObject {
+    Q_OBJECT
+public:
+    static constexpr std::chrono::seconds refreshInterval{300};
+    static constexpr std::chrono::seconds debounceDelay{1};
+
+    struct Dependencies {
+        NetworkInventory& inventory;
+        Clock& clock;
+        ErrorLog& log;
+        std::unique_ptr<PathMonitor> pathMonitor;
+        std::unique_ptr<WakeMonitor> wakeMonitor;
+        /// Absent: the model makes no public lookups.
+        std::unique_ptr<PublicIPService> publicIPService;
+    };
+
+    /// Fills the lists, starts the timer and both monitors, and starts the first refresh.
+    explicit NetworkStatusModel(Dependencies dependencies, QObject* parent = nullptr);
+    ~NetworkStatusModel() override;
+
+    std::optional<QString> publicAddress() const { return m_publicAddress; }
+    QList<QString> tailscaleAddresses() const { return m_tailscaleAddresses; }
+    QList<LocalAddress> localAddresses() const { return m_localAddresses; }
+    std::optional<QDateTime> lastUpdated() const { return m_lastUpdated; }
+    std::optional<QString> lastError() const { return m_lastError; }
+
+    /// Re-reads the interface lists at once and starts a new public lookup, replacing any pending one.
+    void refresh();
+
+Q_SIGNALS:
+    void publicAddressChanged();
+    void tailscaleAddressesChanged();
+    void localAddressesChanged();
+    void lastUpdatedChanged();
+    void lastErrorChanged();
+    /// After every assignment of any of the five properties above.
+    void published();
+
+private:
+    void runInterfaceStep();
+    void scheduleRefreshAfterNetworkChange();
+    void performRefresh();
+    void cancelPendingRefresh();
+    void onLookupFinished();
+    template<typename T>
+    void assign(T& member, T value, void (NetworkStatusModel::*changed)());
+
+    NetworkInventory& m_inventory;
+    Clock& m_clock;
+    ErrorLog& m_log;
+    std::unique_ptr<PathMonitor> m_pathMonitor;
+    std::unique_ptr<WakeMonitor> m_wakeMonitor;
+    std::unique_ptr<PublicIPService> m_publicIPService;
+
+    std::optional<QString> m_publicAddress;
+    QList<QString> m_tailscaleAddresses;
+    QList<LocalAddress> m_localAddresses;
+    std::optional<QDateTime> m_lastUpdated;
+    std::optional<QString> m_lastError;
+
+    std::unique_ptr<ClockTimer> m_refreshTimer;
+    // The one pending refresh: a debounce wait, then a lookup. Replacing either cancels it.
+    std::unique_ptr<ClockTimer> m_debounce;
+    std::unique_ptr<PublicIPLookup> m_lookup;
+};

@@ -1,0 +1,83 @@
+#pragma once
+
+#include <QList>
+#include <QObject>
+#include <QPointer>
+#include <QSslConfiguration>
+#include <QString>
+#include <QUrl>
+
+#include <chrono>
+#include <memory>
+#include <optional>
+
+class QNetworkAccessManager;
+class QNetworkReply;
+
+enum class PublicIPError { noValidResponse };
+
+/// The user-facing text of a lookup failure.
+QString description(PublicIPError error);
+
+/// One lookup: asks the endpoints one after another, the first valid IPv4 reply wins.
+/// Destroying it abandons the request in flight; nothing is reported then.
+class PublicIPLookup : public QObject {
+    Q_OBJECT
+public:
+    ~PublicIPLookup() override;
+
+    bool isFinished() const { return m_isFinished; }
+    /// The address, once finished successfully.
+    std::optional<QString> address() const { return m_address; }
+    /// The failure, once finished without an address.
+    std::optional<PublicIPError> error() const;
+
+Q_SIGNALS:
+    void finished();
+
+private:
+    friend class PublicIPService;
+    PublicIPLookup(QNetworkAccessManager* network, QList<QUrl> order, std::chrono::milliseconds timeout,
+                   QSslConfiguration tls);
+
+    void askNext();
+    void onReadyRead();
+    void onReplyFinished();
+    void finish(std::optional<QString> address);
+
+    QNetworkAccessManager* m_network;
+    QList<QUrl> m_order;
+    std::chrono::milliseconds m_timeout;
+    QSslConfiguration m_tls;
+    QPointer<QNetworkReply> m_reply;
+    QByteArray m_body;
+    bool m_isOversized = false;
+    bool m_isFinished = false;
+    std::optional<QString> m_address;
+};
+
+/// Finds the machine's public IPv4 address by asking echo services over HTTPS.
+class PublicIPService {
+public:
+    static constexpr std::chrono::milliseconds defaultTimeout{8000};
+    /// Replies longer than this are not an address and are not read further.
+    static constexpr qint64 maximumReplyBytes = 1024;
+
+    explicit PublicIPService(QNetworkAccessManager* network, QList<QUrl> endpoints = defaultEndpoints(),
+                             std::chrono::milliseconds timeout = defaultTimeout);
+
+    static QList<QUrl> defaultEndpoints();
+    /// The trusted certificates: those named by SSL_CERT_FILE and SSL_CERT_DIR when either is set,
+    /// as OpenSSL's own tools do, else the system's.
+    static QSslConfiguration tlsConfiguration();
+
+    QList<QUrl> endpoints() const { return m_endpoints; }
+    /// Starts a lookup over the endpoints in a fresh random order.
+    std::unique_ptr<PublicIPLookup> fetch() const;
+
+private:
+    QNetworkAccessManager* m_network;
+    QList<QUrl> m_endpoints;
+    std::chrono::milliseconds m_timeout;
+    QSslConfiguration m_tls;
+};

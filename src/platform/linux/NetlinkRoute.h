@@ -1,0 +1,50 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include <array>
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <optional>
+#include <utility>
+#include <vector>
+
+struct nl_sock;
+
+/// One rtnetlink socket (libnl-route) for dumps of addresses, links and routes.
+class NetlinkRoute {
+public:
+    /// A route to everything (prefix length 0) in the main table.
+    struct DefaultRoute {
+        int family = 0;
+        int interfaceIndex = 0;
+        std::uint32_t metric = 0;
+        QByteArray gateway;
+    };
+    using AddressKey = std::pair<int, std::array<unsigned char, 16>>;
+
+    NetlinkRoute();
+    ~NetlinkRoute();
+    NetlinkRoute(const NetlinkRoute&) = delete;
+    NetlinkRoute& operator=(const NetlinkRoute&) = delete;
+
+    bool isConnected() const { return m_socket != nullptr; }
+
+    /// Kernel flags (IFA_FLAGS) of every IPv6 address, by interface index and address bytes.
+    std::optional<std::map<AddressKey, std::uint32_t>> ipv6AddressFlags();
+    /// Default routes of the main table whose next hop is usable.
+    std::vector<DefaultRoute> defaultRoutes();
+    /// The interface of the lowest-metric IPv4 default route, else of the lowest-metric IPv6 one.
+    std::optional<QString> primaryInterface();
+    /// A canonical text of what the user can see change: up interfaces, their addresses with
+    /// their flags, and default routes. Lifetimes are left out, so that refreshing them is no change.
+    QByteArray pathDigest();
+
+    /// The interface of the preferred default route among routes; a stateless rule.
+    static std::optional<int> primaryInterfaceIndex(const std::vector<DefaultRoute>& routes);
+
+private:
+    nl_sock* m_socket = nullptr;
+};
