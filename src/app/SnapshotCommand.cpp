@@ -5,8 +5,8 @@
 #include "network/PublicIPService.h"
 #include "platform/Clock.h"
 
-SnapshotCommand::SnapshotCommand(NetworkInventory& inventory, HostnameModel& hostname,
-                                 PublicIPService* publicIPService, Clock& clock, QObject* parent)
+SnapshotCommand::SnapshotCommand(NetworkInventory& inventory, HostnameModel& hostname, PublicIPService* publicIPService,
+                                 Clock& clock, QObject* parent)
     : QObject(parent)
     , m_inventory(inventory)
     , m_hostname(hostname)

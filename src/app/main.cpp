@@ -65,8 +65,8 @@ int main(int argc, char* argv[])
     QNetworkAccessManager network;
     auto publicIPService = options.isPublicLookupSkipped
         ? nullptr
-        : std::make_unique<PublicIPService>(&network, options.endpoints.isEmpty() ? PublicIPService::defaultEndpoints()
-                                                                                  : options.endpoints);
+        : std::make_unique<PublicIPService>(
+            &network, options.endpoints.isEmpty() ? PublicIPService::defaultEndpoints() : options.endpoints);
 
     if (options.mode == CommandLine::Mode::Watch) {
         SignalNotifier signals({SIGINT, SIGTERM});

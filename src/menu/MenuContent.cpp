@@ -27,10 +27,15 @@ QList<MenuEntry> statusEntries(const Inputs& inputs)
 {
     QList<MenuEntry> menu;
     // The hostname is read again when chosen, so that the copy follows the settings of that moment.
-    menu.append({MenuEntry::Kind::Button, u"Hostname: "_s + inputs.hostname, u"computer"_s,
-                 MenuEntry::Command::CopyHostname, inputs.hostname, {}});
+    menu.append({MenuEntry::Kind::Button,
+                 u"Hostname: "_s + inputs.hostname,
+                 u"computer"_s,
+                 MenuEntry::Command::CopyHostname,
+                 inputs.hostname,
+                 {}});
     if (inputs.publicAddress)
-        menu.append(copyButton(u"Public IP: "_s + *inputs.publicAddress, u"network-workgroup"_s, *inputs.publicAddress));
+        menu.append(
+            copyButton(u"Public IP: "_s + *inputs.publicAddress, u"network-workgroup"_s, *inputs.publicAddress));
     else
         menu.append(label(u"Public IP unavailable"_s, u"dialog-warning"_s));
     if (inputs.tailscaleAddresses.isEmpty())
@@ -43,8 +48,8 @@ QList<MenuEntry> statusEntries(const Inputs& inputs)
     }
     menu.append(separator());
     if (inputs.lastUpdated)
-        menu.append(label(u"Updated "_s + inputs.locale.toString(inputs.lastUpdated->toLocalTime().time(),
-                                                                  QLocale::ShortFormat)));
+        menu.append(label(u"Updated "_s
+                          + inputs.locale.toString(inputs.lastUpdated->toLocalTime().time(), QLocale::ShortFormat)));
     else if (inputs.lastError)
         menu.append(label(*inputs.lastError));
     return menu;
@@ -53,7 +58,8 @@ QList<MenuEntry> statusEntries(const Inputs& inputs)
 QList<MenuEntry> entries(const Inputs& inputs)
 {
     QList<MenuEntry> menu = statusEntries(inputs);
-    menu.append({MenuEntry::Kind::Button, u"Refresh Now"_s, u"view-refresh"_s, MenuEntry::Command::Refresh, {}, u"r"_s});
+    menu.append(
+        {MenuEntry::Kind::Button, u"Refresh Now"_s, u"view-refresh"_s, MenuEntry::Command::Refresh, {}, u"r"_s});
     menu.append(separator());
     menu.append({MenuEntry::Kind::Button, u"Quit Tavrink"_s, {}, MenuEntry::Command::Quit, {}, u"q"_s});
     return menu;

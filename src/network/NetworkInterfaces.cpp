@@ -35,9 +35,8 @@ bool addressBefore(const QString& a, const QString& b)
 
 bool isShownLocally(const InterfaceAddress& entry)
 {
-    return entry.isPreferred && !IPAddress::isLinkLocalIPv4(entry.address)
-        && !IPAddress::isLinkLocalIPv6(entry.address) && !IPAddress::isTailscaleIPv4(entry.address)
-        && !IPAddress::isTailscaleIPv6(entry.address);
+    return entry.isPreferred && !IPAddress::isLinkLocalIPv4(entry.address) && !IPAddress::isLinkLocalIPv6(entry.address)
+        && !IPAddress::isTailscaleIPv4(entry.address) && !IPAddress::isTailscaleIPv6(entry.address);
 }
 
 } // namespace

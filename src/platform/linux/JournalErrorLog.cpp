@@ -19,8 +19,8 @@ void JournalErrorLog::error(const QString& message)
 {
     const QByteArray text = message.toUtf8();
 #ifdef TAVRINK_HAVE_SYSTEMD
-    sd_journal_send("MESSAGE=%s", text.constData(), "PRIORITY=%d", LOG_ERR, "SYSLOG_IDENTIFIER=tavrink",
-                    "SUBSYSTEM=%s", m_subsystem.constData(), "CATEGORY=%s", m_category.constData(), nullptr);
+    sd_journal_send("MESSAGE=%s", text.constData(), "PRIORITY=%d", LOG_ERR, "SYSLOG_IDENTIFIER=tavrink", "SUBSYSTEM=%s",
+                    m_subsystem.constData(), "CATEGORY=%s", m_category.constData(), nullptr);
 #else
     syslog(LOG_ERR, "[%s:%s] %s", m_subsystem.constData(), m_category.constData(), text.constData());
 #endif

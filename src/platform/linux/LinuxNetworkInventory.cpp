@@ -62,8 +62,8 @@ std::vector<SystemAddressEntry> LinuxNetworkInventory::addressEntries()
         entry.isLoopback = item->ifa_flags & IFF_LOOPBACK;
         const int family = item->ifa_addr ? item->ifa_addr->sa_family : AF_UNSPEC;
         entry.family = family == AF_INET ? AddressFamily::IPv4
-            : family == AF_INET6        ? AddressFamily::IPv6
-                                        : AddressFamily::Other;
+            : family == AF_INET6         ? AddressFamily::IPv6
+                                         : AddressFamily::Other;
         if (entry.family != AddressFamily::Other)
             entry.numericHost = numericHost(item->ifa_addr);
         if (entry.family == AddressFamily::IPv6 && flags) {

@@ -12,9 +12,9 @@ void LogindWakeMonitor::start()
 {
     if (m_isStarted || !m_bus.isConnected())
         return;
-    m_isStarted = m_bus.connect(u"org.freedesktop.login1"_s, u"/org/freedesktop/login1"_s,
-                                u"org.freedesktop.login1.Manager"_s, u"PrepareForSleep"_s, this,
-                                SLOT(onPrepareForSleep(bool)));
+    m_isStarted
+        = m_bus.connect(u"org.freedesktop.login1"_s, u"/org/freedesktop/login1"_s, u"org.freedesktop.login1.Manager"_s,
+                        u"PrepareForSleep"_s, this, SLOT(onPrepareForSleep(bool)));
 }
 
 void LogindWakeMonitor::onPrepareForSleep(bool start)

@@ -32,7 +32,7 @@ SignalNotifier::SignalNotifier(std::initializer_list<int> signalNumbers, QObject
             Q_EMIT received(byte);
     });
     for (const int signalNumber : signalNumbers) {
-        struct sigaction action{};
+        struct sigaction action { };
         action.sa_handler = forwardSignal;
         sigemptyset(&action.sa_mask);
         action.sa_flags = SA_RESTART;

@@ -17,8 +17,8 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-constexpr int kArpEther = 1;      // ARPHRD_ETHER
-constexpr int kArpRawIp = 519;    // ARPHRD_RAWIP, used by most modem drivers
+constexpr int kArpEther = 1; // ARPHRD_ETHER
+constexpr int kArpRawIp = 519; // ARPHRD_RAWIP, used by most modem drivers
 
 QByteArray readSmallFile(const QString& path)
 {

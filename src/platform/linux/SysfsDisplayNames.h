@@ -10,8 +10,8 @@ class SysfsDisplayNames {
 public:
     /// What the naming rule looks at for one interface.
     struct Facts {
-        QString devType;       // DEVTYPE of the interface's uevent
-        int arpType = 0;       // the "type" attribute (ARPHRD_*)
+        QString devType; // DEVTYPE of the interface's uevent
+        int arpType = 0; // the "type" attribute (ARPHRD_*)
         bool isWireless = false;
         bool isBridge = false;
         bool isBond = false;
