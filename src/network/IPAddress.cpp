@@ -12,8 +12,9 @@ namespace {
 
 std::optional<std::array<unsigned char, 16>> ipv6Bytes(const QString& text)
 {
+    const QString trimmed = text.trimmed();
     std::array<unsigned char, 16> bytes{};
-    if (inet_pton(AF_INET6, text.trimmed().toUtf8().constData(), bytes.data()) != 1)
+    if (trimmed.contains(QChar(0)) || inet_pton(AF_INET6, trimmed.toUtf8().constData(), bytes.data()) != 1)
         return std::nullopt;
     return bytes;
 }
@@ -49,7 +50,8 @@ std::optional<QString> normalizedIPv4(const QString& text)
     // QString::trimmed removes exactly the whitespace-and-newline set: Zs, Zl, Zp, U+0009-U+000D, U+0085.
     const QString trimmed = text.trimmed();
     std::array<unsigned char, 4> bytes{};
-    if (inet_pton(AF_INET, trimmed.toUtf8().constData(), bytes.data()) != 1)
+    // inet_pton stops at a NUL; the text after it would otherwise ride along as part of the "address".
+    if (trimmed.contains(QChar(0)) || inet_pton(AF_INET, trimmed.toUtf8().constData(), bytes.data()) != 1)
         return std::nullopt;
     return trimmed;
 }

@@ -89,7 +89,10 @@ QList<LocalAddress> localAddresses(const QList<InterfaceAddress>& addresses,
             result.append({entry.name, displayNames.value(entry.name, entry.name), entry.address});
     }
 
-    QCollator collator;
+    // Qt's collator compares plain code points in the C locale, numbers included; names there
+    // are ordered as in English so that "Dock 9" still comes before "Dock 10".
+    const QLocale locale = QLocale().language() == QLocale::C ? QLocale(QLocale::English) : QLocale();
+    QCollator collator(locale);
     collator.setNumericMode(true);
     collator.setCaseSensitivity(Qt::CaseInsensitive);
     const auto before = [&](const LocalAddress& a, const LocalAddress& b) {

@@ -1,0 +1,86 @@
+#include "platform/linux/SysfsDisplayNames.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// Builds /sys/class/net/<name> the way the kernel lays it out, in a temporary folder.
+struct FakeSysfs {
+    QTemporaryDir root;
+
+    QString net() const { return root.filePath(u"class/net"_s); }
+
+    void add(const QString& name, const QByteArray& devType, int type, const QStringList& markers = {},
+             const QString& devicePath = {})
+    {
+        const QString dir = net() + u'/' + name;
+        QDir().mkpath(dir);
+        write(dir + u"/uevent"_s, (devType.isEmpty() ? QByteArray() : "DEVTYPE=" + devType + '\n') + "INTERFACE="
+                                      + name.toUtf8() + '\n');
+        write(dir + u"/type"_s, QByteArray::number(type) + '\n');
+        for (const QString& marker : markers)
+            QDir().mkpath(dir + u'/' + marker);
+        if (!devicePath.isEmpty()) {
+            const QString device = root.filePath(devicePath);
+            QDir().mkpath(device);
+            QDir().mkpath(root.filePath(u"bus/drivers/e1000e"_s));
+            QFile::link(root.filePath(u"bus/drivers/e1000e"_s), device + u"/driver"_s);
+            QFile::link(device, dir + u"/device"_s);
+        }
+    }
+    static void write(const QString& path, const QByteArray& contents)
+    {
+        QFile file(path);
+        if (file.open(QIODevice::WriteOnly))
+            file.write(contents);
+    }
+};
+
+} // namespace
+
+class TestSysfsDisplayNames : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void namesFromSysfs()
+    {
+        FakeSysfs sysfs;
+        sysfs.add(u"wlp2s0"_s, "wlan", 1, {u"phy80211"_s}, u"devices/pci0000:00/0000:02:00.0"_s);
+        sysfs.add(u"enp3s0"_s, "", 1, {}, u"devices/pci0000:00/0000:03:00.0"_s);
+        sysfs.add(u"enx00e04c"_s, "", 1, {}, u"devices/pci0000:00/0000:00:14.0/usb2/2-1/2-1:1.0"_s);
+        sysfs.add(u"br0"_s, "bridge", 1, {u"bridge"_s});
+        sysfs.add(u"bond0"_s, "bond", 1, {u"bonding"_s});
+        sysfs.add(u"eth0.5"_s, "vlan", 1);
+        sysfs.add(u"wg0"_s, "wireguard", 65534);
+        sysfs.add(u"tun0"_s, "", 65534, {u"tun_flags"_s});
+        sysfs.add(u"veth1"_s, "", 1);
+        sysfs.add(u"wwan0"_s, "wwan", 519, {}, u"devices/pci0000:00/usb1/1-2/1-2:1.4"_s);
+        sysfs.add(u"lo"_s, "", 772);
+        sysfs.add(u"dummy0"_s, "", 1);
+
+        const SysfsDisplayNames names(sysfs.net(), [](const QString& name) {
+            return name == u"veth1"_s ? u"veth"_s : QString();
+        });
+        const QHash<QString, QString> expected{
+            {u"wlp2s0"_s, u"Wi-Fi"_s},          {u"enp3s0"_s, u"Ethernet"_s},
+            {u"enx00e04c"_s, u"USB Ethernet"_s}, {u"br0"_s, u"Bridge"_s},
+            {u"bond0"_s, u"Bond"_s},            {u"eth0.5"_s, u"VLAN"_s},
+            {u"wg0"_s, u"WireGuard"_s},         {u"tun0"_s, u"VPN"_s},
+            {u"veth1"_s, u"Virtual Ethernet"_s}, {u"wwan0"_s, u"Mobile Broadband"_s},
+        };
+        QCOMPARE(names.read(), expected);
+    }
+
+    void missingSysfsGivesNoNames()
+    {
+        const SysfsDisplayNames names(u"/nonexistent/class/net"_s);
+        QVERIFY(names.read().isEmpty());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestSysfsDisplayNames)
+#include "tst_sysfsdisplaynames.moc"

@@ -1,0 +1,65 @@
+#include "TestHttpsServer.h"
+
+#include <QHostAddress>
+
+TestHttpsServer::TestHttpsServer(const TestCertificates::Identity& identity, QObject* parent)
+    : QObject(parent)
+{
+    QSslConfiguration tls = QSslConfiguration::defaultConfiguration();
+    tls.setLocalCertificate(identity.certificate);
+    tls.setPrivateKey(identity.key);
+    tls.setPeerVerifyMode(QSslSocket::VerifyNone);
+    m_server.setSslConfiguration(tls);
+    connect(&m_server, &QSslServer::pendingConnectionAvailable, this, &TestHttpsServer::onConnection);
+    setReply({200, "203.0.113.7\n", false});
+}
+
+bool TestHttpsServer::listen()
+{
+    return m_server.listen(QHostAddress::LocalHost);
+}
+
+QUrl TestHttpsServer::url() const
+{
+    return QUrl(QStringLiteral("https://127.0.0.1:%1").arg(m_server.serverPort()));
+}
+
+void TestHttpsServer::onConnection()
+{
+    while (QTcpSocket* pending = m_server.nextPendingConnection()) {
+        auto* socket = qobject_cast<QSslSocket*>(pending);
+        socket->setParent(this);
+        auto buffer = std::make_shared<QByteArray>();
+        connect(socket, &QSslSocket::readyRead, this, [this, socket, buffer] {
+            *buffer += socket->readAll();
+            if (!buffer->contains("\r\n\r\n"))
+                return;
+            buffer->clear();
+            const int index = m_requestCount++;
+            Q_EMIT requestReceived(index);
+            const Reply reply = m_handler(index);
+            if (reply.isStalled)
+                m_stalled.append(socket);
+            else
+                respond(socket, reply);
+        });
+        connect(socket, &QSslSocket::disconnected, socket, &QObject::deleteLater);
+    }
+}
+
+void TestHttpsServer::releaseStalled(const Reply& reply)
+{
+    for (const QPointer<QSslSocket>& socket : std::as_const(m_stalled)) {
+        if (socket && socket->state() == QAbstractSocket::ConnectedState)
+            respond(socket, reply);
+    }
+    m_stalled.clear();
+}
+
+void TestHttpsServer::respond(QSslSocket* socket, const Reply& reply)
+{
+    socket->write("HTTP/1.1 " + QByteArray::number(reply.status) + " Test\r\nContent-Type: text/plain\r\n"
+                  + "Content-Length: " + QByteArray::number(reply.body.size())
+                  + "\r\nConnection: close\r\n\r\n" + reply.body);
+    socket->disconnectFromHost();
+}
