@@ -27,14 +27,12 @@ private Q_SLOTS:
                                         << QStringList{};
         QTest::newRow("two modes") << QStringList{u"--json"_s, u"--watch"_s} << u"cannot be combined"_s << 0 << false
                                    << QStringList{};
-        QTest::newRow("endpoint without URL") << QStringList{u"--endpoint"_s} << u"needs a URL"_s << 0 << false
-                                              << QStringList{};
-        QTest::newRow("plain HTTP endpoint refused")
-            << QStringList{u"--endpoint"_s, u"http://ip.test"_s} << u"takes an https:// URL"_s << 0 << false
-            << QStringList{};
+        QTest::newRow("endpoint without URL")
+            << QStringList{u"--endpoint"_s} << u"needs a URL"_s << 0 << false << QStringList{};
+        QTest::newRow("plain HTTP endpoint refused") << QStringList{u"--endpoint"_s, u"http://ip.test"_s}
+                                                     << u"takes an https:// URL"_s << 0 << false << QStringList{};
         QTest::newRow("endpoint without host refused")
-            << QStringList{u"--endpoint"_s, u"https://"_s} << u"takes an https:// URL"_s << 0 << false
-            << QStringList{};
+            << QStringList{u"--endpoint"_s, u"https://"_s} << u"takes an https:// URL"_s << 0 << false << QStringList{};
     }
     void parse()
     {

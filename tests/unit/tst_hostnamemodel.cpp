@@ -33,8 +33,7 @@ private Q_SLOTS:
     void canonicalNameIsUsedOnlyForTheHostItWasResolvedFor()
     {
         QString kernelName = u"studio"_s;
-        HostnameModel model([&] { return kernelName; },
-                            [](const QString& name) { return name + u".example.com"_s; });
+        HostnameModel model([&] { return kernelName; }, [](const QString& name) { return name + u".example.com"_s; });
         QCOMPARE(model.fullName(), u"studio"_s); // nothing resolved yet: reading never waits
         QSignalSpy resolved(&model, &HostnameModel::resolved);
         model.resolve();
@@ -57,10 +56,11 @@ private Q_SLOTS:
 
     void modelGoneBeforeResolutionEnds()
     {
-        auto model = std::make_unique<HostnameModel>([] { return u"slow"_s; }, [](const QString& name) {
-            QThread::msleep(200);
-            return name + u".lan"_s;
-        });
+        auto model = std::make_unique<HostnameModel>([] { return u"slow"_s; },
+                                                     [](const QString& name) {
+                                                         QThread::msleep(200);
+                                                         return name + u".lan"_s;
+                                                     });
         model->resolve();
         model.reset();
         QTest::qWait(400); // the late result must find nobody and do nothing

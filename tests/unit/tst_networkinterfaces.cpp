@@ -52,9 +52,8 @@ private Q_SLOTS:
         QTest::newRow("an address the system could not format is left out")
             << Entries{entry(u"eth0"_s, v6, std::nullopt), entry(u"eth0"_s, v4, u"10.0.0.2"_s)}
             << Addresses{{u"eth0"_s, u"10.0.0.2"_s, true}};
-        QTest::newRow("zone suffix removed")
-            << Entries{entry(u"wlan0"_s, v6, u"fe80::1c2b:3aff:fe4d:5e6f%wlan0"_s)}
-            << Addresses{{u"wlan0"_s, u"fe80::1c2b:3aff:fe4d:5e6f"_s, true}};
+        QTest::newRow("zone suffix removed") << Entries{entry(u"wlan0"_s, v6, u"fe80::1c2b:3aff:fe4d:5e6f%wlan0"_s)}
+                                             << Addresses{{u"wlan0"_s, u"fe80::1c2b:3aff:fe4d:5e6f"_s, true}};
         QTest::newRow("IPv6 state decides preference; unknown state is preferred")
             << Entries{entry(u"e"_s, v6, u"2001:db8::1"_s, true, false, deprecated),
                        entry(u"e"_s, v6, u"2001:db8::2"_s, true, false, tentative),
@@ -88,16 +87,16 @@ private Q_SLOTS:
         QTest::addColumn<Addresses>("input");
         QTest::addColumn<QStringList>("expected");
         QTest::newRow("empty") << Addresses{} << QStringList{};
-        QTest::newRow("de-duplicated, IPv4 before IPv6")
-            << Addresses{{u"tailscale0"_s, u"fd7a:115c:a1e0::1"_s, true},
-                         {u"tailscale0"_s, u"100.101.102.103"_s, true},
-                         {u"tun5"_s, u"100.101.102.103"_s, true}}
-            << QStringList{u"100.101.102.103"_s, u"fd7a:115c:a1e0::1"_s};
+        QTest::newRow("de-duplicated, IPv4 before IPv6") << Addresses{{u"tailscale0"_s, u"fd7a:115c:a1e0::1"_s, true},
+                                                                      {u"tailscale0"_s, u"100.101.102.103"_s, true},
+                                                                      {u"tun5"_s, u"100.101.102.103"_s, true}}
+                                                         << QStringList{u"100.101.102.103"_s, u"fd7a:115c:a1e0::1"_s};
         QTest::newRow("text order, not numeric")
             << Addresses{{u"t"_s, u"100.64.0.7"_s, true}, {u"t"_s, u"100.100.1.2"_s, true}}
             << QStringList{u"100.100.1.2"_s, u"100.64.0.7"_s};
         QTest::newRow("CGNAT address on Ethernet counts; preference does not matter")
-            << Addresses{{u"eth0"_s, u"100.72.10.20"_s, true}, {u"t"_s, u"fd7a:115c:a1e0::2"_s, false},
+            << Addresses{{u"eth0"_s, u"100.72.10.20"_s, true},
+                         {u"t"_s, u"fd7a:115c:a1e0::2"_s, false},
                          {u"eth0"_s, u"192.168.1.20"_s, true}}
             << QStringList{u"100.72.10.20"_s, u"fd7a:115c:a1e0::2"_s};
     }
@@ -140,13 +139,11 @@ private Q_SLOTS:
             << Names{{u"en5"_s, u"Ethernet"_s}, {u"en10"_s, u"Ethernet"_s}} << std::optional<QString>()
             << QStringList{u"en10 Ethernet 10.0.10.1"_s, u"en5 Ethernet 10.0.5.1"_s};
         QTest::newRow("unnamed interface shows and sorts by its own name")
-            << Addresses{{u"wlan0"_s, u"192.168.1.20"_s, true}, {u"utun3"_s, u"10.8.0.2"_s, true}}
-            << wifi << std::optional<QString>()
-            << QStringList{u"utun3 utun3 10.8.0.2"_s, u"wlan0 Wi-Fi 192.168.1.20"_s};
+            << Addresses{{u"wlan0"_s, u"192.168.1.20"_s, true}, {u"utun3"_s, u"10.8.0.2"_s, true}} << wifi
+            << std::optional<QString>() << QStringList{u"utun3 utun3 10.8.0.2"_s, u"wlan0 Wi-Fi 192.168.1.20"_s};
         QTest::newRow("display names compare numbers by value, ignoring case")
             << Addresses{{u"b"_s, u"10.0.0.2"_s, true}, {u"a"_s, u"10.0.0.1"_s, true}, {u"c"_s, u"10.0.0.3"_s, true}}
-            << Names{{u"a"_s, u"Dock 10"_s}, {u"b"_s, u"dock 9"_s}, {u"c"_s, u"Ethernet"_s}}
-            << std::optional<QString>()
+            << Names{{u"a"_s, u"Dock 10"_s}, {u"b"_s, u"dock 9"_s}, {u"c"_s, u"Ethernet"_s}} << std::optional<QString>()
             << QStringList{u"b dock 9 10.0.0.2"_s, u"a Dock 10 10.0.0.1"_s, u"c Ethernet 10.0.0.3"_s};
         QTest::newRow("one interface: IPv4 first, each family in text order")
             << Addresses{{u"e"_s, u"2001:db8::b"_s, true},
@@ -154,8 +151,7 @@ private Q_SLOTS:
                          {u"e"_s, u"2001:db8::a"_s, true},
                          {u"e"_s, u"192.168.1.100"_s, true}}
             << Names{} << std::optional<QString>()
-            << QStringList{u"e e 192.168.1.100"_s, u"e e 192.168.1.20"_s, u"e e 2001:db8::a"_s,
-                           u"e e 2001:db8::b"_s};
+            << QStringList{u"e e 192.168.1.100"_s, u"e e 192.168.1.20"_s, u"e e 2001:db8::a"_s, u"e e 2001:db8::b"_s};
         QTest::newRow("duplicates are kept")
             << Addresses{{u"e"_s, u"10.0.0.1"_s, true}, {u"e"_s, u"10.0.0.1"_s, true}} << Names{}
             << std::optional<QString>() << QStringList{u"e e 10.0.0.1"_s, u"e e 10.0.0.1"_s};
@@ -181,12 +177,13 @@ private Q_SLOTS:
     void listsFromInventory()
     {
         FakeInventory inventory;
-        inventory.entries = {FakeInventory::up(u"eth0"_s, u"10.0.0.5"_s),
-                             FakeInventory::up(u"tailscale0"_s, u"100.100.1.1"_s)};
+        inventory.entries
+            = {FakeInventory::up(u"eth0"_s, u"10.0.0.5"_s), FakeInventory::up(u"tailscale0"_s, u"100.100.1.1"_s)};
         inventory.names = {{u"eth0"_s, u"Ethernet"_s}};
         const QList<InterfaceAddress> addresses = NetworkInterfaces::activeAddresses(inventory);
         QCOMPARE(NetworkInterfaces::tailscaleAddresses(addresses), QStringList{u"100.100.1.1"_s});
-        QCOMPARE(rows(NetworkInterfaces::localAddresses(addresses, inventory)), QStringList{u"eth0 Ethernet 10.0.0.5"_s});
+        QCOMPARE(rows(NetworkInterfaces::localAddresses(addresses, inventory)),
+                 QStringList{u"eth0 Ethernet 10.0.0.5"_s});
     }
 };
 

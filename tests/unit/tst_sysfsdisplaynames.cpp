@@ -20,8 +20,8 @@ struct FakeSysfs {
     {
         const QString dir = net() + u'/' + name;
         QDir().mkpath(dir);
-        write(dir + u"/uevent"_s, (devType.isEmpty() ? QByteArray() : "DEVTYPE=" + devType + '\n') + "INTERFACE="
-                                      + name.toUtf8() + '\n');
+        write(dir + u"/uevent"_s,
+              (devType.isEmpty() ? QByteArray() : "DEVTYPE=" + devType + '\n') + "INTERFACE=" + name.toUtf8() + '\n');
         write(dir + u"/type"_s, QByteArray::number(type) + '\n');
         for (const QString& marker : markers)
             QDir().mkpath(dir + u'/' + marker);
@@ -62,15 +62,19 @@ private Q_SLOTS:
         sysfs.add(u"lo"_s, "", 772);
         sysfs.add(u"dummy0"_s, "", 1);
 
-        const SysfsDisplayNames names(sysfs.net(), [](const QString& name) {
-            return name == u"veth1"_s ? u"veth"_s : QString();
-        });
+        const SysfsDisplayNames names(sysfs.net(),
+                                      [](const QString& name) { return name == u"veth1"_s ? u"veth"_s : QString(); });
         const QHash<QString, QString> expected{
-            {u"wlp2s0"_s, u"Wi-Fi"_s},          {u"enp3s0"_s, u"Ethernet"_s},
-            {u"enx00e04c"_s, u"USB Ethernet"_s}, {u"br0"_s, u"Bridge"_s},
-            {u"bond0"_s, u"Bond"_s},            {u"eth0.5"_s, u"VLAN"_s},
-            {u"wg0"_s, u"WireGuard"_s},         {u"tun0"_s, u"VPN"_s},
-            {u"veth1"_s, u"Virtual Ethernet"_s}, {u"wwan0"_s, u"Mobile Broadband"_s},
+            {u"wlp2s0"_s, u"Wi-Fi"_s},
+            {u"enp3s0"_s, u"Ethernet"_s},
+            {u"enx00e04c"_s, u"USB Ethernet"_s},
+            {u"br0"_s, u"Bridge"_s},
+            {u"bond0"_s, u"Bond"_s},
+            {u"eth0.5"_s, u"VLAN"_s},
+            {u"wg0"_s, u"WireGuard"_s},
+            {u"tun0"_s, u"VPN"_s},
+            {u"veth1"_s, u"Virtual Ethernet"_s},
+            {u"wwan0"_s, u"Mobile Broadband"_s},
         };
         QCOMPARE(names.read(), expected);
     }

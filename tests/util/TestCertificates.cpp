@@ -31,7 +31,8 @@ bool TestCertificates::run(const QStringList& arguments)
     openssl.setWorkingDirectory(m_dir.path());
     openssl.start(u"openssl"_s, arguments);
     if (!openssl.waitForFinished(30000) || openssl.exitStatus() != QProcess::NormalExit || openssl.exitCode() != 0) {
-        m_error = u"openssl %1 failed: %2"_s.arg(arguments.join(u' '), QString::fromUtf8(openssl.readAllStandardError()));
+        m_error
+            = u"openssl %1 failed: %2"_s.arg(arguments.join(u' '), QString::fromUtf8(openssl.readAllStandardError()));
         return false;
     }
     return true;

@@ -59,7 +59,7 @@ void TestHttpsServer::releaseStalled(const Reply& reply)
 void TestHttpsServer::respond(QSslSocket* socket, const Reply& reply)
 {
     socket->write("HTTP/1.1 " + QByteArray::number(reply.status) + " Test\r\nContent-Type: text/plain\r\n"
-                  + "Content-Length: " + QByteArray::number(reply.body.size())
-                  + "\r\nConnection: close\r\n\r\n" + reply.body);
+                  + "Content-Length: " + QByteArray::number(reply.body.size()) + "\r\nConnection: close\r\n\r\n"
+                  + reply.body);
     socket->disconnectFromHost();
 }

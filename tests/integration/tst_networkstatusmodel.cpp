@@ -1,0 +1,249 @@
+#include "FakeClock.h"
+#include "Fakes.h"
+#include "TestCertificates.h"
+#include "TestHttpsServer.h"
+#include "network/NetworkStatusModel.h"
+#include "platform/linux/LogindWakeMonitor.h"
+
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QNetworkAccessManager>
+#include <QProcess>
+#include <QSignalSpy>
+#include <QStandardPaths>
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+using namespace std::chrono_literals;
+using Reply = TestHttpsServer::Reply;
+
+namespace {
+
+const QString kFailure = u"No public IPv4 service returned a valid address."_s;
+
+// A dbus-daemon of the test's own, standing in for the system bus.
+class PrivateBus {
+public:
+    PrivateBus()
+    {
+        m_daemon.start(u"dbus-daemon"_s, {u"--session"_s, u"--nofork"_s, u"--print-address=1"_s});
+        if (!m_daemon.waitForReadyRead(10000))
+            return;
+        m_address = QString::fromUtf8(m_daemon.readLine()).trimmed();
+    }
+    ~PrivateBus()
+    {
+        m_daemon.kill();
+        m_daemon.waitForFinished();
+    }
+    QString address() const { return m_address; }
+
+private:
+    QProcess m_daemon;
+    QString m_address;
+};
+
+} // namespace
+
+class TestNetworkStatusModel : public QObject {
+    Q_OBJECT
+private:
+    std::unique_ptr<TestCertificates> m_certificates;
+    std::unique_ptr<TestHttpsServer> m_echo;
+    QNetworkAccessManager m_network;
+    FakeInventory m_inventory;
+    FakeClock m_clock;
+    RecordingErrorLog m_log;
+    FakePathMonitor* m_pathMonitor = nullptr;
+
+    std::unique_ptr<NetworkStatusModel> makeModel(std::unique_ptr<WakeMonitor> wake = nullptr)
+    {
+        auto pathMonitor = std::make_unique<FakePathMonitor>();
+        m_pathMonitor = pathMonitor.get();
+        return std::make_unique<NetworkStatusModel>(NetworkStatusModel::Dependencies{
+            m_inventory, m_clock, m_log, std::move(pathMonitor), std::move(wake),
+            std::make_unique<PublicIPService>(&m_network, QList<QUrl>{m_echo->url()}, 2000ms)});
+    }
+
+    // Lets queued handlers run without moving the fake clock.
+    static void settle() { QTest::qWait(20); }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        m_certificates = std::make_unique<TestCertificates>();
+        if (!m_certificates->isValid())
+            QSKIP(qPrintable(u"the openssl command is needed: "_s + m_certificates->errorString()));
+        qputenv("SSL_CERT_FILE", m_certificates->authorityFile().toUtf8());
+    }
+
+    void init()
+    {
+        m_echo = std::make_unique<TestHttpsServer>(m_certificates->trusted());
+        QVERIFY(m_echo->listen());
+        m_inventory = FakeInventory();
+        m_inventory.entries = {FakeInventory::up(u"wlan0"_s, u"192.168.1.20"_s),
+                               FakeInventory::up(u"tailscale0"_s, u"100.101.102.103"_s)};
+        m_inventory.names = {{u"wlan0"_s, u"Wi-Fi"_s}};
+        m_log.messages.clear();
+    }
+
+    void constructionFillsTheListsAndLooksUp()
+    {
+        const auto model = makeModel();
+        QCOMPARE(model->tailscaleAddresses(), QStringList{u"100.101.102.103"_s});
+        QCOMPARE(model->localAddresses().size(), 1);
+        QCOMPARE(model->localAddresses().first().displayName, u"Wi-Fi"_s);
+        QVERIFY(m_pathMonitor->isStarted);
+        QTRY_COMPARE(model->publicAddress(), std::optional(u"203.0.113.7"_s));
+        QCOMPARE(model->lastUpdated(), std::optional(m_clock.now()));
+        QCOMPARE(model->lastError(), std::nullopt);
+        QCOMPARE(m_echo->requestCount(), 1);
+    }
+
+    void burstOfPathReportsGivesOneRefreshOneSecondAfterTheLast()
+    {
+        const auto model = makeModel();
+        QTRY_VERIFY(model->publicAddress());
+        const int reads = m_inventory.readCount;
+        for (int i = 0; i < 3; ++i) {
+            m_pathMonitor->report();
+            settle();
+            m_clock.advance(300ms);
+        }
+        QCOMPARE(m_inventory.readCount, reads); // the debounce leaves the lists alone while it waits
+        m_clock.advance(699ms);
+        QCOMPARE(m_inventory.readCount, reads);
+        m_inventory.entries.push_back(FakeInventory::up(u"eth0"_s, u"10.0.0.9"_s));
+        m_clock.advance(1ms);
+        QCOMPARE(m_inventory.readCount, reads + 1);
+        QCOMPARE(model->localAddresses().size(), 2);
+        QTRY_COMPARE(m_echo->requestCount(), 2);
+        m_clock.advance(5s);
+        settle();
+        QCOMPARE(m_inventory.readCount, reads + 1);
+        QCOMPARE(m_echo->requestCount(), 2);
+    }
+
+    void supersededFetchPublishesNothing()
+    {
+        m_echo->setHandler([](int index) {
+            return index == 0 ? Reply{200, {}, true} : Reply{200, "198.51.100.2\n", false};
+        });
+        const auto model = makeModel();
+        QTRY_COMPARE(m_echo->requestCount(), 1);
+        QSignalSpy published(model.get(), &NetworkStatusModel::publicAddressChanged);
+        m_pathMonitor->report();
+        settle();
+        // The cancelled fetch's answer arrives while the debounce waits: it must not be published.
+        m_echo->releaseStalled({200, "203.0.113.66\n", false});
+        QTest::qWait(300);
+        QCOMPARE(published.count(), 0);
+        QCOMPARE(model->publicAddress(), std::nullopt);
+        m_clock.advance(1s);
+        QTRY_COMPARE(model->publicAddress(), std::optional(u"198.51.100.2"_s));
+        QCOMPARE(published.count(), 1);
+        QVERIFY(m_log.messages.isEmpty());
+    }
+
+    void refreshDuringTheDebounceCancelsIt()
+    {
+        const auto model = makeModel();
+        QTRY_VERIFY(model->publicAddress());
+        const int reads = m_inventory.readCount;
+        m_pathMonitor->report();
+        settle();
+        m_clock.advance(500ms);
+        model->refresh();
+        QCOMPARE(m_inventory.readCount, reads + 1); // at once
+        QTRY_COMPARE(m_echo->requestCount(), 2);
+        m_clock.advance(2s);
+        settle();
+        QCOMPARE(m_inventory.readCount, reads + 1);
+        QCOMPARE(m_echo->requestCount(), 2);
+    }
+
+    void failurePublishesAndLogsOnceAndKeepsTheLastAddress()
+    {
+        m_echo->setHandler([](int index) { return index == 0 ? Reply{200, "203.0.113.7", false} : Reply{500, {}, false}; });
+        const auto model = makeModel();
+        QTRY_VERIFY(model->publicAddress());
+        const auto updated = model->lastUpdated();
+        m_clock.advance(10s);
+        model->refresh();
+        QTRY_COMPARE(model->lastError(), std::optional(kFailure));
+        QCOMPARE(model->publicAddress(), std::optional(u"203.0.113.7"_s));
+        QCOMPARE(model->lastUpdated(), updated);
+        QCOMPARE(m_log.messages, QStringList{u"Public IP refresh failed: "_s + kFailure});
+    }
+
+    void successAfterFailurePublishesInOrder()
+    {
+        m_echo->setHandler([](int index) { return index == 0 ? Reply{503, {}, false} : Reply{200, "203.0.113.7", false}; });
+        const auto model = makeModel();
+        QTRY_VERIFY(model->lastError());
+        QCOMPARE(model->publicAddress(), std::nullopt);
+        QStringList order;
+        connect(model.get(), &NetworkStatusModel::publicAddressChanged, this, [&] { order << u"publicAddress"_s; });
+        connect(model.get(), &NetworkStatusModel::lastUpdatedChanged, this, [&] { order << u"lastUpdated"_s; });
+        connect(model.get(), &NetworkStatusModel::lastErrorChanged, this, [&] { order << u"lastError"_s; });
+        model->refresh();
+        QTRY_COMPARE(order, (QStringList{u"publicAddress"_s, u"lastUpdated"_s, u"lastError"_s}));
+        QCOMPARE(model->lastError(), std::nullopt);
+    }
+
+    void sameAddressStillPublishesAndMovesTheTime()
+    {
+        const auto model = makeModel();
+        QTRY_VERIFY(model->publicAddress());
+        const QDateTime first = *model->lastUpdated();
+        QSignalSpy published(model.get(), &NetworkStatusModel::publicAddressChanged);
+        m_clock.advance(300s); // the timer's refresh
+        QTRY_COMPARE(published.count(), 1);
+        QCOMPARE(*model->lastUpdated(), first.addSecs(300));
+    }
+
+    void wakeFromLogindRefreshesAtOnce()
+    {
+        if (QStandardPaths::findExecutable(u"dbus-daemon"_s).isEmpty())
+            QSKIP("dbus-daemon is needed for a private system bus");
+        PrivateBus bus;
+        QVERIFY(!bus.address().isEmpty());
+        QDBusConnection tavrinkSide = QDBusConnection::connectToBus(bus.address(), u"tavrink-side"_s);
+        QDBusConnection logindSide = QDBusConnection::connectToBus(bus.address(), u"logind-side"_s);
+        QVERIFY(tavrinkSide.isConnected() && logindSide.isConnected());
+        QVERIFY(logindSide.registerService(u"org.freedesktop.login1"_s));
+
+        const auto model = makeModel(std::make_unique<LogindWakeMonitor>(tavrinkSide));
+        QTRY_COMPARE(m_echo->requestCount(), 1);
+        const int reads = m_inventory.readCount;
+        const auto prepareForSleep = [&](bool start) {
+            QDBusMessage signal = QDBusMessage::createSignal(u"/org/freedesktop/login1"_s,
+                                                             u"org.freedesktop.login1.Manager"_s, u"PrepareForSleep"_s);
+            signal << start;
+            QVERIFY(logindSide.send(signal));
+        };
+        prepareForSleep(true); // going to sleep is not a wake
+        QTest::qWait(300);
+        QCOMPARE(m_inventory.readCount, reads);
+        prepareForSleep(false);
+        QTRY_COMPARE(m_inventory.readCount, reads + 1);
+        QTRY_COMPARE(m_echo->requestCount(), 2);
+
+        QDBusConnection::disconnectFromBus(u"tavrink-side"_s);
+        QDBusConnection::disconnectFromBus(u"logind-side"_s);
+    }
+
+    void modelGoneLeavesNoTimers()
+    {
+        auto model = makeModel();
+        m_pathMonitor->report();
+        settle();
+        QVERIFY(m_clock.pendingCount() >= 2);
+        model.reset();
+        QCOMPARE(m_clock.pendingCount(), 0);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestNetworkStatusModel)
+#include "tst_networkstatusmodel.moc"
