@@ -1,1 +1,246 @@
-int main() { return 0; }
+// Tavrink against the real kernel: network namespaces made by the test, with veth, bridge and
+// tun interfaces, Tailscale-like, CGNAT, link-local, deprecated, tentative and DAD-failed addresses.
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <unistd.h>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+const QString kNs = u"tavrink-test-%1"_s.arg(::getpid());
+const QString kPeer = u"tavrink-peer-%1"_s.arg(::getpid());
+
+QString tavrink()
+{
+    return qEnvironmentVariable("TAVRINK_BUNDLE") + u"/bin/tavrink"_s;
+}
+
+// Runs a command to its end; the output, or a failure naming the command.
+QString run(const QString& line, bool mayFail = false)
+{
+    QProcess process;
+    process.setProcessChannelMode(QProcess::MergedChannels);
+    process.start(u"sh"_s, {u"-c"_s, line});
+    process.waitForFinished(30000);
+    const QString output = QString::fromUtf8(process.readAll());
+    if (!mayFail && (process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0))
+        qFatal("command failed: %s\n%s", qPrintable(line), qPrintable(output));
+    return output;
+}
+
+QString inNs(const QString& command)
+{
+    return run(u"ip netns exec %1 %2"_s.arg(kNs, command));
+}
+
+QStringList localRows(const QJsonObject& snapshot)
+{
+    QStringList rows;
+    const QJsonArray locals = snapshot[u"localAddresses"_s].toArray();
+    for (const QJsonValue& local : locals) {
+        rows << local[u"interfaceName"_s].toString() + u' ' + local[u"displayName"_s].toString() + u' '
+                + local[u"address"_s].toString();
+    }
+    return rows;
+}
+
+} // namespace
+
+class TestNetns : public QObject {
+    Q_OBJECT
+private:
+    QTemporaryDir m_config;
+
+    QJsonObject snapshot()
+    {
+        const QString output = inNs(u"env XDG_CONFIG_HOME=%1 %2 --json --no-public"_s.arg(m_config.path(), tavrink()));
+        QJsonParseError error;
+        const QJsonDocument document = QJsonDocument::fromJson(output.toUtf8(), &error);
+        if (error.error != QJsonParseError::NoError)
+            qFatal("not JSON: %s", qPrintable(output));
+        return document.object();
+    }
+
+    static bool waitFor(const QString& command, const QString& text, int timeoutMs)
+    {
+        QElapsedTimer timer;
+        timer.start();
+        while (timer.elapsed() < timeoutMs) {
+            if (run(command, true).contains(text))
+                return true;
+            QTest::qWait(100);
+        }
+        return false;
+    }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        if (::geteuid() != 0)
+            QSKIP("creating network namespaces needs root; CI runs this as root");
+        if (QStandardPaths::findExecutable(u"ip"_s).isEmpty())
+            QSKIP("the ip command (iproute2) is needed");
+        QVERIFY2(QFile::exists(tavrink()), qPrintable(tavrink()));
+        run(u"ip netns del %1; ip netns del %2"_s.arg(kNs, kPeer), true);
+        run(u"ip netns add %1 && ip netns add %2"_s.arg(kNs, kPeer));
+        const QString n = u"ip -n "_s + kNs + u' ';
+        const QString p = u"ip -n "_s + kPeer + u' ';
+        const QStringList setup{
+            n + u"link set lo up"_s,
+            // vtest0: the primary interface, with a peer that answers duplicate address detection.
+            n + u"link add vtest0 type veth peer name vpeer0 netns "_s + kPeer,
+            p + u"link set vpeer0 up"_s,
+            p + u"addr add 2001:db8:77::66/64 dev vpeer0 nodad"_s,
+            n + u"addr add 192.168.77.20/24 dev vtest0"_s,
+            n + u"addr add 100.72.10.20/24 dev vtest0"_s,
+            n + u"addr add 169.254.10.10/16 dev vtest0"_s,
+            n + u"addr add 2001:db8:77::5/64 dev vtest0 nodad"_s,
+            n + u"addr add 2001:db8:77::7/64 dev vtest0 nodad valid_lft 5000 preferred_lft 4000"_s,
+            n + u"addr add 2001:db8:77::9/64 dev vtest0 nodad preferred_lft 0"_s,
+            n + u"link set vtest0 up"_s,
+            n + u"addr add 2001:db8:77::66/64 dev vtest0"_s,
+            // br0: a bridge with one port, so that it has a carrier.
+            n + u"link add br0 type bridge"_s,
+            n + u"link add vbr type veth peer name vbrpeer"_s,
+            n + u"link set vbr master br0"_s,
+            n + u"link set vbr up"_s,
+            n + u"link set vbrpeer up"_s,
+            n + u"link set br0 up"_s,
+            n + u"addr add 10.20.0.1/24 dev br0"_s,
+            n + u"addr add 2001:db8:20::1/64 dev br0 nodad"_s,
+            // tun0: a Tailscale-like tunnel.
+            n + u"tuntap add dev tun0 mode tun"_s,
+            n + u"link set tun0 up"_s,
+            n + u"addr add 100.101.102.103/32 dev tun0"_s,
+            n + u"addr add 10.8.0.2/32 dev tun0"_s,
+            n + u"addr add fd7a:115c:a1e0::53/128 dev tun0 nodad"_s,
+            // vtest2: up without a carrier, so its IPv6 address stays tentative.
+            n + u"link add vtest2 type veth peer name vpeer2"_s,
+            n + u"link set vtest2 up"_s,
+            n + u"addr add 10.88.0.1/24 dev vtest2"_s,
+            n + u"addr add 2001:db8:88::1/64 dev vtest2"_s,
+            // vtest3: down, with an address.
+            n + u"link add vtest3 type veth peer name vpeer3"_s,
+            n + u"addr add 10.99.0.1/24 dev vtest3"_s,
+            // Two IPv4 default routes: the lower metric wins.
+            n + u"route add default via 10.20.0.254 dev br0 metric 200"_s,
+            n + u"route add default via 192.168.77.1 dev vtest0 metric 100"_s,
+        };
+        for (const QString& line : setup)
+            run(line);
+        QVERIFY2(waitFor(n + u"-6 addr show dev vtest0"_s, u"dadfailed"_s, 15000),
+                 "duplicate address detection never failed for 2001:db8:77::66");
+    }
+
+    void cleanupTestCase() { run(u"ip netns del %1; ip netns del %2"_s.arg(kNs, kPeer), true); }
+
+    void jsonListsWhatTheKernelHas()
+    {
+        const QJsonObject json = snapshot();
+        QCOMPARE(json[u"tailscaleAddresses"_s].toArray().toVariantList(),
+                 (QVariantList{u"100.101.102.103"_s, u"100.72.10.20"_s, u"fd7a:115c:a1e0::53"_s}));
+        // Primary first; then by display name; loopback, link-local, deprecated, tentative,
+        // DAD-failed and down-interface addresses nowhere.
+        QCOMPARE(localRows(json),
+                 (QStringList{
+                     u"vtest0 Virtual Ethernet 192.168.77.20"_s,
+                     u"vtest0 Virtual Ethernet 2001:db8:77::5"_s,
+                     u"vtest0 Virtual Ethernet 2001:db8:77::7"_s,
+                     u"br0 Bridge 10.20.0.1"_s,
+                     u"br0 Bridge 2001:db8:20::1"_s,
+                     u"vtest2 Virtual Ethernet 10.88.0.1"_s,
+                     u"tun0 VPN 10.8.0.2"_s,
+                 }));
+        QVERIFY(json[u"publicAddress"_s].isNull());
+        QVERIFY(json[u"lastUpdated"_s].isNull());
+        QVERIFY(json[u"lastError"_s].isNull());
+        const QString full = json[u"hostname"_s][u"full"_s].toString();
+        QVERIFY(!full.isEmpty());
+        QCOMPARE(json[u"hostname"_s][u"short"_s].toString(), full.section(u'.', 0, 0));
+    }
+
+    void printShowsTheMenuLines()
+    {
+        const QStringList lines
+            = inNs(u"env XDG_CONFIG_HOME=%1 %2 --print --no-public"_s.arg(m_config.path(), tavrink())).split(u'\n');
+        QCOMPARE(lines.value(1), u"Public IP unavailable"_s);
+        QCOMPARE(lines.value(2), u"Tailscale: 100.101.102.103"_s);
+        QCOMPARE(lines.value(5), u"Virtual Ethernet: 192.168.77.20"_s);
+        QVERIFY(lines.value(0).startsWith(u"Hostname: "_s));
+    }
+
+    void ipv6DefaultRouteWhenThereIsNoIPv4One()
+    {
+        const QString n = u"ip -n "_s + kNs + u' ';
+        run(n + u"route del default via 192.168.77.1 dev vtest0"_s);
+        run(n + u"route del default via 10.20.0.254 dev br0"_s);
+        run(n + u"-6 route add default via 2001:db8:20::fe dev br0"_s);
+        const QStringList rows = localRows(snapshot());
+        run(n + u"-6 route del default via 2001:db8:20::fe dev br0"_s);
+        run(n + u"route add default via 192.168.77.1 dev vtest0 metric 100"_s);
+        QCOMPARE(rows.value(0), u"br0 Bridge 10.20.0.1"_s);
+        QCOMPARE(rows.value(2), u"vtest0 Virtual Ethernet 192.168.77.20"_s);
+    }
+
+    void watchPrintsOneLineAboutASecondAfterABurst()
+    {
+        QProcess watch;
+        watch.setProcessEnvironment([this] {
+            QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+            environment.insert(u"XDG_CONFIG_HOME"_s, m_config.path());
+            return environment;
+        }());
+        watch.start(u"ip"_s, {u"netns"_s, u"exec"_s, kNs, tavrink(), u"--watch"_s, u"--no-public"_s});
+        QList<QPair<qint64, QByteArray>> lines;
+        QElapsedTimer clock;
+        clock.start();
+        connect(&watch, &QProcess::readyReadStandardOutput, this, [&] {
+            while (watch.canReadLine())
+                lines.append({clock.elapsed(), watch.readLine()});
+        });
+        // The lists at start, then the monitor's first report one second later; link-local
+        // addresses that finish duplicate address detection meanwhile are changes too, so wait
+        // until the namespace is quiet.
+        QTRY_VERIFY_WITH_TIMEOUT(lines.size() >= 2, 5000);
+        for (qsizetype seen = -1; seen != lines.size();) {
+            seen = lines.size();
+            QTest::qWait(2000);
+        }
+        const qsizetype settled = lines.size();
+
+        // A lifetime refresh is no change.
+        run(u"ip -n %1 -6 addr change 2001:db8:77::7/64 dev vtest0 nodad valid_lft 6000 preferred_lft 5000"_s.arg(kNs));
+        QTest::qWait(2000);
+        QCOMPARE(lines.size(), settled);
+
+        for (int i = 1; i <= 3; ++i) {
+            run(u"ip -n %1 addr add 10.20.1.%2/24 dev br0"_s.arg(kNs).arg(i));
+            QTest::qWait(150);
+        }
+        const qint64 lastChange = clock.elapsed() - 150;
+        QTRY_COMPARE_WITH_TIMEOUT(lines.size(), settled + 1, 5000);
+        QTest::qWait(2000);
+        QCOMPARE(lines.size(), settled + 1);
+        const qint64 delay = lines.last().first - lastChange;
+        QVERIFY2(delay >= 900, qPrintable(u"line came %1 ms after the last change"_s.arg(delay)));
+        QVERIFY(lines.last().second.contains("\"10.20.1.3\""));
+
+        watch.terminate();
+        QVERIFY(watch.waitForFinished(5000));
+        QCOMPARE(watch.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(watch.exitCode(), 0);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestNetns)
+#include "tst_netns.moc"

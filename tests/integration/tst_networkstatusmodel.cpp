@@ -165,7 +165,9 @@ private Q_SLOTS:
 
     void failurePublishesAndLogsOnceAndKeepsTheLastAddress()
     {
-        m_echo->setHandler([](int index) { return index == 0 ? Reply{200, "203.0.113.7", false} : Reply{500, {}, false}; });
+        m_echo->setHandler([](int index) {
+            return index == 0 ? Reply{200, "203.0.113.7", false} : Reply{500, {}, false};
+        });
         const auto model = makeModel();
         QTRY_VERIFY(model->publicAddress());
         const auto updated = model->lastUpdated();
@@ -179,7 +181,9 @@ private Q_SLOTS:
 
     void successAfterFailurePublishesInOrder()
     {
-        m_echo->setHandler([](int index) { return index == 0 ? Reply{503, {}, false} : Reply{200, "203.0.113.7", false}; });
+        m_echo->setHandler([](int index) {
+            return index == 0 ? Reply{503, {}, false} : Reply{200, "203.0.113.7", false};
+        });
         const auto model = makeModel();
         QTRY_VERIFY(model->lastError());
         QCOMPARE(model->publicAddress(), std::nullopt);

@@ -21,8 +21,8 @@ private:
 
     std::unique_ptr<TestHttpsServer> server(const Reply& reply, bool isTrusted = true)
     {
-        auto result = std::make_unique<TestHttpsServer>(isTrusted ? m_certificates->trusted()
-                                                                  : m_certificates->untrusted());
+        auto result
+            = std::make_unique<TestHttpsServer>(isTrusted ? m_certificates->trusted() : m_certificates->untrusted());
         result->setReply(reply);
         if (!result->listen())
             qFatal("cannot listen on 127.0.0.1");
@@ -57,8 +57,8 @@ private Q_SLOTS:
         QTest::addColumn<QByteArray>("body");
         QTest::addColumn<QString>("expected"); // null: refused
         QTest::newRow("address with line break") << 200 << QByteArray("203.0.113.7\n") << u"203.0.113.7"_s;
-        QTest::newRow("spaces, tabs, CR and LF around") << 200 << QByteArray(" \t203.0.113.7\r\n\n")
-                                                        << u"203.0.113.7"_s;
+        QTest::newRow("spaces, tabs, CR and LF around")
+            << 200 << QByteArray(" \t203.0.113.7\r\n\n") << u"203.0.113.7"_s;
         QTest::newRow("any 2xx is accepted") << 299 << QByteArray("198.51.100.1") << u"198.51.100.1"_s;
         QTest::newRow("label in front") << 200 << QByteArray("ip=203.0.113.7\n") << QString();
         QTest::newRow("two addresses") << 200 << QByteArray("203.0.113.7 203.0.113.8") << QString();
@@ -70,8 +70,7 @@ private Q_SLOTS:
         QTest::newRow("404 with a valid body") << 404 << QByteArray("203.0.113.7") << QString();
         QTest::newRow("503 with a valid body") << 503 << QByteArray("203.0.113.7") << QString();
         QTest::newRow("not UTF-8") << 200 << QByteArray("203.0.113.7\xff") << QString();
-        QTest::newRow("oversized body") << 200 << QByteArray("203.0.113.7") + QByteArray(64 * 1024, ' ')
-                                        << QString();
+        QTest::newRow("oversized body") << 200 << QByteArray("203.0.113.7") + QByteArray(64 * 1024, ' ') << QString();
     }
     void singleReply()
     {
