@@ -39,6 +39,34 @@ bool isShownLocally(const InterfaceAddress& entry)
         && !IPAddress::isTailscaleIPv4(entry.address) && !IPAddress::isTailscaleIPv6(entry.address);
 }
 
+// The place of each display name in the locale's order; names the collator holds equal share a
+// place. Ranking the few distinct names once spares the sort a collation per comparison.
+QHash<QString, int> displayNameRanks(const QList<LocalAddress>& rows)
+{
+    QStringList names;
+    for (const LocalAddress& row : rows)
+        names.append(row.displayName);
+    names.removeDuplicates();
+
+    // Qt's collator compares plain code points in the C locale, numbers included; names there
+    // are ordered as in English so that "Dock 9" still comes before "Dock 10".
+    const QLocale locale = QLocale().language() == QLocale::C ? QLocale(QLocale::English) : QLocale();
+    QCollator collator(locale);
+    collator.setNumericMode(true);
+    collator.setCaseSensitivity(Qt::CaseInsensitive);
+    std::sort(names.begin(), names.end(),
+              [&](const QString& a, const QString& b) { return collator.compare(a, b) < 0; });
+
+    QHash<QString, int> ranks;
+    int rank = 0;
+    for (qsizetype i = 0; i < names.size(); ++i) {
+        if (i > 0 && collator.compare(names.at(i - 1), names.at(i)) != 0)
+            ++rank;
+        ranks.insert(names.at(i), rank);
+    }
+    return ranks;
+}
+
 } // namespace
 
 namespace NetworkInterfaces {
@@ -89,19 +117,14 @@ QList<LocalAddress> localAddresses(const QList<InterfaceAddress>& addresses,
             result.append({entry.name, displayNames.value(entry.name, entry.name), entry.address});
     }
 
-    // Qt's collator compares plain code points in the C locale, numbers included; names there
-    // are ordered as in English so that "Dock 9" still comes before "Dock 10".
-    const QLocale locale = QLocale().language() == QLocale::C ? QLocale(QLocale::English) : QLocale();
-    QCollator collator(locale);
-    collator.setNumericMode(true);
-    collator.setCaseSensitivity(Qt::CaseInsensitive);
+    const QHash<QString, int> rank = displayNameRanks(result);
     const auto before = [&](const LocalAddress& a, const LocalAddress& b) {
         if (a.interfaceName == b.interfaceName)
             return addressBefore(a.address, b.address);
         if (primaryInterface && ((a.interfaceName == *primaryInterface) != (b.interfaceName == *primaryInterface)))
             return a.interfaceName == *primaryInterface;
         if (a.displayName != b.displayName)
-            return collator.compare(a.displayName, b.displayName) < 0;
+            return rank.value(a.displayName) < rank.value(b.displayName);
         return a.interfaceName < b.interfaceName;
     };
     std::stable_sort(result.begin(), result.end(), before);
