@@ -2,8 +2,6 @@
 
 #include "network/NetworkInterfaces.h"
 
-#include <QPointer>
-
 using namespace Qt::StringLiterals;
 
 NetworkStatusModel::NetworkStatusModel(Dependencies dependencies, QObject* parent)
@@ -18,10 +16,9 @@ NetworkStatusModel::NetworkStatusModel(Dependencies dependencies, QObject* paren
     runInterfaceStep();
 
     // Handlers never call in directly: each queues its work for a later turn of the event loop.
-    const QPointer self(this);
-    m_refreshTimer = m_clock.schedule(refreshInterval, true, [self] {
+    m_refreshTimer = m_clock.schedule(refreshInterval, true, [this] {
         QMetaObject::invokeMethod(
-            self, [self] { self->refresh(); }, Qt::QueuedConnection);
+            this, [this] { refresh(); }, Qt::QueuedConnection);
     });
     if (m_pathMonitor) {
         connect(m_pathMonitor.get(), &PathMonitor::pathChanged, this,
