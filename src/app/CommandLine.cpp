@@ -52,9 +52,10 @@ QString helpText()
     return uR"(Usage: tavrink [--print | --json | --watch] [--no-public] [--endpoint URL]...
 
 Shows this computer's network identity: hostname, public IPv4 address,
-Tailscale addresses and local interface addresses.
+Tailscale addresses and local interface addresses. Without --print, --json or
+--watch it puts its item in the desktop panel (or prints, without a desktop).
 
-  --print          print the addresses as the menu lists them (the default)
+  --print          print the addresses as the menu lists them
   --json           print one JSON object and exit
   --watch          keep running and print a JSON line each time the addresses
                    are published (on network changes, on wake, every 5 minutes)

@@ -10,10 +10,10 @@
 /// What the command line asks for.
 namespace CommandLine {
 
-enum class Mode { Print, Json, Watch, Help, Version };
+enum class Mode { Panel, Print, Json, Watch, Help, Version };
 
 struct Options {
-    Mode mode = Mode::Print;
+    Mode mode = Mode::Panel;
     bool isPublicLookupSkipped = false;
     QList<QUrl> endpoints; // empty: the built-in echo services
 };

@@ -68,8 +68,8 @@ QStringList Snapshot::menuLines(bool useFQDN, bool showLocalAddresses) const
                                QLocale()};
     QStringList lines;
     for (const MenuEntry& entry : MenuContent::statusEntries(inputs)) {
-        if (entry.kind != MenuEntry::Kind::Separator)
-            lines << entry.text;
+        if (entry.item.kind != MenuItem::Kind::Separator)
+            lines << entry.item.text;
     }
     return lines;
 }

@@ -1,7 +1,8 @@
-// Wires Tavrink's concrete parts together and runs the command the arguments ask for.
+// Wires Tavrink's concrete parts together and runs what the arguments ask for.
 
 #include "app/CommandLine.h"
 #include "app/SnapshotCommand.h"
+#include "app/TavrinkMacApp.h"
 #include "app/WatchCommand.h"
 #include "network/HostnameModel.h"
 #include "network/NetworkStatusModel.h"
@@ -10,12 +11,15 @@
 #include "platform/linux/LinuxNetworkInventory.h"
 #include "platform/linux/LogindWakeMonitor.h"
 #include "platform/linux/NetlinkPathMonitor.h"
+#include "platform/linux/QtClipboard.h"
 #include "platform/linux/SignalNotifier.h"
+#include "platform/linux/StatusNotifierItem.h"
 #include "platform/linux/TimerfdClock.h"
+#include "settings/BundleInfo.h"
 #include "settings/DefaultsStore.h"
 #include "settings/SettingsKey.h"
 
-#include <QCoreApplication>
+#include <QApplication>
 #include <QNetworkAccessManager>
 
 #include <csignal>
@@ -32,64 +36,131 @@ void printText(std::FILE* stream, const QString& text)
     std::fflush(stream);
 }
 
-} // namespace
-
-int main(int argc, char* argv[])
+bool hasGraphicalSession()
 {
-    QCoreApplication app(argc, argv);
-    QCoreApplication::setApplicationName(u"Tavrink"_s);
-    QCoreApplication::setOrganizationName(u"kelvandrosi"_s);
-    QCoreApplication::setApplicationVersion(QStringLiteral(TAVRINK_VERSION));
+    return qEnvironmentVariableIsSet("DISPLAY") || qEnvironmentVariableIsSet("WAYLAND_DISPLAY");
+}
 
-    const auto parsed = CommandLine::parse(QCoreApplication::arguments());
-    if (const auto* error = std::get_if<CommandLine::Error>(&parsed)) {
-        printText(stderr, u"tavrink: %1\n"_s.arg(error->message));
-        return 2;
+void identify(QCoreApplication& app)
+{
+    app.setApplicationName(u"Tavrink"_s);
+    app.setOrganizationName(u"kelvandrosi"_s);
+    app.setApplicationVersion(QStringLiteral(TAVRINK_VERSION));
+}
+
+// What every mode shares: settings, the machine's network, the clock, the log and the lookup.
+struct Parts {
+    explicit Parts(const CommandLine::Options& options)
+        : publicIPService(
+            options.isPublicLookupSkipped
+                ? nullptr
+                : std::make_unique<PublicIPService>(
+                    &network, options.endpoints.isEmpty() ? PublicIPService::defaultEndpoints() : options.endpoints))
+    {
     }
-    const auto& options = std::get<CommandLine::Options>(parsed);
-    if (options.mode == CommandLine::Mode::Help) {
-        printText(stdout, CommandLine::helpText());
-        return 0;
-    }
-    if (options.mode == CommandLine::Mode::Version) {
-        printText(stdout, u"Tavrink %1 (%2)\n"_s.arg(QStringLiteral(TAVRINK_VERSION), QStringLiteral(TAVRINK_BUILD)));
-        return 0;
+
+    std::unique_ptr<NetworkStatusModel> makeNetworkStatus()
+    {
+        return std::make_unique<NetworkStatusModel>(
+            NetworkStatusModel::Dependencies{inventory, clock, log, std::make_unique<NetlinkPathMonitor>(),
+                                             std::make_unique<LogindWakeMonitor>(), std::move(publicIPService)});
     }
 
     DefaultsStore settings;
-    registerTavrinkDefaults(settings);
     LinuxNetworkInventory inventory;
     TimerfdClock clock;
-    JournalErrorLog log("com.kelvandrosi.TavrinkMac", "network");
+    JournalErrorLog log{"com.kelvandrosi.TavrinkMac", "network"};
     HostnameModel hostname;
     QNetworkAccessManager network;
-    auto publicIPService = options.isPublicLookupSkipped
-        ? nullptr
-        : std::make_unique<PublicIPService>(
-            &network, options.endpoints.isEmpty() ? PublicIPService::defaultEndpoints() : options.endpoints);
+    std::unique_ptr<PublicIPService> publicIPService;
+};
 
-    if (options.mode == CommandLine::Mode::Watch) {
-        SignalNotifier signals({SIGINT, SIGTERM});
-        QObject::connect(&signals, &SignalNotifier::received, &app, [] { QCoreApplication::exit(0); });
-        NetworkStatusModel model({inventory, clock, log, std::make_unique<NetlinkPathMonitor>(),
-                                  std::make_unique<LogindWakeMonitor>(), std::move(publicIPService)});
-        QObject::connect(&model, &NetworkStatusModel::localAddressesChanged, &hostname, &HostnameModel::resolve);
-        hostname.resolve();
-        WatchCommand watch(model, hostname, stdout);
-        return QCoreApplication::exec();
-    }
+int runPanel(int argc, char* argv[], const CommandLine::Options& options)
+{
+    QApplication app(argc, argv);
+    identify(app);
+    app.setQuitOnLastWindowClosed(false);
+    Parts parts(options);
+    StatusNotifierItem statusItem(QDBusConnection::sessionBus(), u"com.kelvandrosi.Tavrink"_s);
+    QtClipboard clipboard;
+    TavrinkMacApp tavrink({parts.settings, parts.hostname, statusItem, clipboard,
+                           [&parts] { return parts.makeNetworkStatus(); }, BundleInfo::resourcesPath()});
+    SignalNotifier signals({SIGINT, SIGTERM});
+    QObject::connect(&signals, &SignalNotifier::received, &app, &QCoreApplication::quit);
+    QObject::connect(&tavrink, &TavrinkMacApp::quitRequested, &app, &QCoreApplication::quit);
+    tavrink.start();
+    return QApplication::exec();
+}
 
-    SnapshotCommand snapshot(inventory, hostname, publicIPService.get(), clock);
+int runWatch(int argc, char* argv[], const CommandLine::Options& options)
+{
+    QCoreApplication app(argc, argv);
+    identify(app);
+    Parts parts(options);
+    registerTavrinkDefaults(parts.settings);
+    SignalNotifier signals({SIGINT, SIGTERM});
+    QObject::connect(&signals, &SignalNotifier::received, &app, &QCoreApplication::quit);
+    const std::unique_ptr<NetworkStatusModel> model = parts.makeNetworkStatus();
+    QObject::connect(model.get(), &NetworkStatusModel::localAddressesChanged, &parts.hostname, &HostnameModel::resolve);
+    parts.hostname.resolve();
+    WatchCommand watch(*model, parts.hostname, stdout);
+    return QCoreApplication::exec();
+}
+
+int runSnapshot(int argc, char* argv[], const CommandLine::Options& options)
+{
+    QCoreApplication app(argc, argv);
+    identify(app);
+    Parts parts(options);
+    registerTavrinkDefaults(parts.settings);
+    SnapshotCommand snapshot(parts.inventory, parts.hostname, parts.publicIPService.get(), parts.clock);
     QObject::connect(&snapshot, &SnapshotCommand::finished, &app, [&](const Snapshot& result) {
         if (options.mode == CommandLine::Mode::Json) {
             printText(stdout, QString::fromUtf8(result.toJson() + '\n'));
         } else {
-            const QStringList lines = result.menuLines(settings.boolValue(SettingsKey::useFQDN, false),
-                                                       settings.boolValue(SettingsKey::showLocalAddresses, true));
+            const QStringList lines = result.menuLines(parts.settings.boolValue(SettingsKey::useFQDN, false),
+                                                       parts.settings.boolValue(SettingsKey::showLocalAddresses, true));
             printText(stdout, lines.join(u'\n') + u'\n');
         }
         QCoreApplication::exit(0);
     });
     snapshot.start();
     return QCoreApplication::exec();
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    const auto parsed = CommandLine::parse(arguments);
+    if (const auto* error = std::get_if<CommandLine::Error>(&parsed)) {
+        printText(stderr, u"tavrink: %1\n"_s.arg(error->message));
+        return 2;
+    }
+    CommandLine::Options options = std::get<CommandLine::Options>(parsed);
+    switch (options.mode) {
+    case CommandLine::Mode::Help:
+        printText(stdout, CommandLine::helpText());
+        return 0;
+    case CommandLine::Mode::Version:
+        printText(stdout, u"Tavrink %1 (%2)\n"_s.arg(QStringLiteral(TAVRINK_VERSION), QStringLiteral(TAVRINK_BUILD)));
+        return 0;
+    case CommandLine::Mode::Panel:
+        if (hasGraphicalSession())
+            return runPanel(argc, argv, options);
+        printText(stderr,
+                  u"tavrink: no graphical session (DISPLAY and WAYLAND_DISPLAY are unset); "
+                  "printing the addresses instead\n"_s);
+        options.mode = CommandLine::Mode::Print;
+        return runSnapshot(argc, argv, options);
+    case CommandLine::Mode::Watch:
+        return runWatch(argc, argv, options);
+    case CommandLine::Mode::Print:
+    case CommandLine::Mode::Json:
+        return runSnapshot(argc, argv, options);
+    }
+    return 0;
 }

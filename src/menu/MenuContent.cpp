@@ -4,19 +4,25 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
+MenuEntry button(const QString& text, const QString& iconName, MenuEntry::Command command, const QString& value = {},
+                 const QString& shortcutKey = {})
+{
+    return {{MenuItem::Kind::Button, text, iconName, shortcutKey}, command, value};
+}
+
 MenuEntry copyButton(const QString& text, const QString& iconName, const QString& value)
 {
-    return {MenuEntry::Kind::Button, text, iconName, MenuEntry::Command::Copy, value, {}};
+    return button(text, iconName, MenuEntry::Command::Copy, value);
 }
 
 MenuEntry label(const QString& text, const QString& iconName = {})
 {
-    return {MenuEntry::Kind::Label, text, iconName, MenuEntry::Command::None, {}, {}};
+    return {{MenuItem::Kind::Label, text, iconName, {}}, MenuEntry::Command::None, {}};
 }
 
 MenuEntry separator()
 {
-    return {MenuEntry::Kind::Separator, {}, {}, MenuEntry::Command::None, {}, {}};
+    return {{MenuItem::Kind::Separator, {}, {}, {}}, MenuEntry::Command::None, {}};
 }
 
 } // namespace
@@ -27,12 +33,8 @@ QList<MenuEntry> statusEntries(const Inputs& inputs)
 {
     QList<MenuEntry> menu;
     // The hostname is read again when chosen, so that the copy follows the settings of that moment.
-    menu.append({MenuEntry::Kind::Button,
-                 u"Hostname: "_s + inputs.hostname,
-                 u"computer"_s,
-                 MenuEntry::Command::CopyHostname,
-                 inputs.hostname,
-                 {}});
+    menu.append(
+        button(u"Hostname: "_s + inputs.hostname, u"computer"_s, MenuEntry::Command::CopyHostname, inputs.hostname));
     if (inputs.publicAddress)
         menu.append(
             copyButton(u"Public IP: "_s + *inputs.publicAddress, u"network-workgroup"_s, *inputs.publicAddress));
@@ -58,10 +60,10 @@ QList<MenuEntry> statusEntries(const Inputs& inputs)
 QList<MenuEntry> entries(const Inputs& inputs)
 {
     QList<MenuEntry> menu = statusEntries(inputs);
-    menu.append(
-        {MenuEntry::Kind::Button, u"Refresh Now"_s, u"view-refresh"_s, MenuEntry::Command::Refresh, {}, u"r"_s});
+    menu.append(button(u"Refresh Now"_s, u"view-refresh"_s, MenuEntry::Command::Refresh, {}, u"r"_s));
     menu.append(separator());
-    menu.append({MenuEntry::Kind::Button, u"Quit Tavrink"_s, {}, MenuEntry::Command::Quit, {}, u"q"_s});
+    // The application commands (about, updates, settings) will stand here, before quit.
+    menu.append(button(u"Quit Tavrink"_s, {}, MenuEntry::Command::Quit, {}, u"q"_s));
     return menu;
 }
 

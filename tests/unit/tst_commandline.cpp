@@ -15,7 +15,8 @@ private Q_SLOTS:
         QTest::addColumn<int>("mode");
         QTest::addColumn<bool>("noPublic");
         QTest::addColumn<QStringList>("endpoints");
-        QTest::newRow("nothing prints") << QStringList{} << u""_s << int(Mode::Print) << false << QStringList{};
+        QTest::newRow("nothing starts the panel item")
+            << QStringList{} << u""_s << int(Mode::Panel) << false << QStringList{};
         QTest::newRow("json without public lookup")
             << QStringList{u"--json"_s, u"--no-public"_s} << u""_s << int(Mode::Json) << true << QStringList{};
         QTest::newRow("watch with two endpoints")

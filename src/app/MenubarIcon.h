@@ -1,0 +1,20 @@
+#pragma once
+
+#include <QImage>
+#include <QList>
+#include <QString>
+
+/// The panel item's template icon: 18 by 18 points, from MenubarIconTemplate.png, @2x and @3x.
+namespace MenubarIcon {
+
+/// The side of the icon, in points.
+constexpr int points = 18;
+
+/// Reads the representations found in the folder, in the order 1x, 2x, 3x; each image carries
+/// its scale as device pixel ratio, and its size in points is its pixel size divided by the
+/// scale, rounded down. Missing or undecodable files are left out.
+QList<QImage> load(const QString& resourcesPath);
+/// The size of a representation in points.
+QSize pointSize(const QImage& representation);
+
+} // namespace MenubarIcon

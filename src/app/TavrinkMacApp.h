@@ -1,0 +1,56 @@
+#pragma once
+
+#include <QImage>
+#include <QList>
+#include <QObject>
+
+#include <functional>
+#include <memory>
+
+class Clipboard;
+class DefaultsStore;
+class HostnameModel;
+class MenuController;
+class NetworkStatusModel;
+class StatusItem;
+
+/// The application: the panel item, whose label follows the settings, and its menu over the
+/// one network status model, made the first time the menu is built.
+class TavrinkMacApp : public QObject {
+    Q_OBJECT
+public:
+    struct Parts {
+        DefaultsStore& settings;
+        HostnameModel& hostname;
+        StatusItem& statusItem;
+        Clipboard& clipboard;
+        std::function<std::unique_ptr<NetworkStatusModel>()> makeNetworkStatus;
+        QString resourcesPath;
+    };
+
+    /// Registers the default settings last, before anything reads them.
+    explicit TavrinkMacApp(Parts parts, QObject* parent = nullptr);
+    ~TavrinkMacApp() override;
+
+    /// Builds the panel item and its menu, and shows it.
+    void start();
+    /// The one network status model, made on first use.
+    NetworkStatusModel& networkStatus();
+    MenuController* menu() const { return m_menu.get(); }
+
+    /// The label's text: the hostname in the form asked for, or empty when the icon is to show.
+    static QString labelText(bool showHostnameInBar, bool useFQDN, const QString& fullName, const QString& shortName);
+    /// The template icon, made once from the resources and kept for the life of the process.
+    static const QList<QImage>& menubarIcon(const QString& resourcesPath);
+
+Q_SIGNALS:
+    void quitRequested();
+
+private:
+    void updateLabel();
+    void updateMenu();
+
+    Parts m_parts;
+    std::unique_ptr<NetworkStatusModel> m_networkStatus;
+    std::unique_ptr<MenuController> m_menu;
+};

@@ -1,0 +1,70 @@
+#include "menu/MenuController.h"
+
+#include "menu/MenuContent.h"
+#include "network/HostnameModel.h"
+#include "network/NetworkStatusModel.h"
+#include "platform/Clipboard.h"
+#include "settings/DefaultsStore.h"
+#include "settings/SettingsKey.h"
+
+#include <QTimer>
+
+MenuController::MenuController(NetworkStatusModel& model, DefaultsStore& settings, HostnameModel& hostname,
+                               Clipboard& clipboard, QObject* parent)
+    : QObject(parent)
+    , m_model(model)
+    , m_settings(settings)
+    , m_hostname(hostname)
+    , m_clipboard(clipboard)
+{
+    connect(&m_model, &NetworkStatusModel::published, this, &MenuController::scheduleRebuild);
+    connect(&m_settings, &DefaultsStore::valueChanged, this, &MenuController::scheduleRebuild);
+    connect(&m_hostname, &HostnameModel::resolved, this, &MenuController::scheduleRebuild);
+    rebuild();
+}
+
+QString MenuController::hostname() const
+{
+    return m_settings.boolValue(SettingsKey::useFQDN, false) ? m_hostname.fullName() : m_hostname.shortName();
+}
+
+void MenuController::scheduleRebuild()
+{
+    if (m_isRebuildPending)
+        return;
+    m_isRebuildPending = true;
+    QTimer::singleShot(0, this, &MenuController::rebuild);
+}
+
+void MenuController::rebuild()
+{
+    m_isRebuildPending = false;
+    m_entries = MenuContent::entries({hostname(), m_model.publicAddress(), m_model.tailscaleAddresses(),
+                                      m_model.localAddresses(), m_model.lastUpdated(), m_model.lastError(),
+                                      m_settings.boolValue(SettingsKey::showLocalAddresses, true), QLocale()});
+    Q_EMIT entriesChanged();
+}
+
+void MenuController::choose(int index)
+{
+    if (index < 0 || index >= m_entries.size())
+        return;
+    const MenuEntry entry = m_entries.at(index);
+    switch (entry.command) {
+    case MenuEntry::Command::Copy:
+        m_clipboard.setText(entry.copyText);
+        break;
+    case MenuEntry::Command::CopyHostname:
+        // Read again: the name and the setting may have changed since the menu was built.
+        m_clipboard.setText(hostname());
+        break;
+    case MenuEntry::Command::Refresh:
+        m_model.refresh();
+        break;
+    case MenuEntry::Command::Quit:
+        Q_EMIT quitRequested();
+        break;
+    case MenuEntry::Command::None:
+        break;
+    }
+}

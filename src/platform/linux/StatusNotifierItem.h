@@ -1,0 +1,83 @@
+#pragma once
+
+#include "platform/StatusItem.h"
+#include "platform/linux/DBusTypes.h"
+
+#include <QDBusConnection>
+#include <QPointer>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <memory>
+
+class ExportedMenu;
+class QDBusServiceWatcher;
+class QMenu;
+class QSystemTrayIcon;
+
+/// The panel item as a StatusNotifierItem exported by this process, with its menu over DBusMenu.
+/// Registers with the panel's watcher, again whenever the watcher comes back, and shows a
+/// QSystemTrayIcon with the same menu while there is no watcher at all.
+class StatusNotifierItem : public StatusItem {
+    Q_OBJECT
+public:
+    static constexpr auto itemPath = "/StatusNotifierItem";
+    static constexpr auto menuPath = "/MenuBar";
+
+    StatusNotifierItem(QDBusConnection bus, QString id, QObject* parent = nullptr);
+    ~StatusNotifierItem() override;
+
+    void setLabel(const QString& text) override;
+    void setIcon(const QList<QImage>& representations) override;
+    void setTitle(const QString& title) override;
+    void setMenu(const QList<MenuItem>& items) override;
+    void show() override;
+
+    QString id() const { return m_id; }
+    QString serviceName() const { return m_serviceName; }
+    QString label() const { return m_label; }
+    QString title() const { return m_title; }
+    /// A themed icon name under iconThemePath(); empty when the pixmap is to be shown instead.
+    QString iconName() const;
+    QString iconThemePath() const { return m_iconDir.path(); }
+    DBusImageList iconPixmap() const;
+    /// Whether the host draws the text label itself (otherwise the text is drawn into the pixmap).
+    bool isLabelDrawnByHost() const { return m_isLabelDrawnByHost; }
+    bool isRegistered() const { return m_isRegistered; }
+    bool isShowingTrayFallback() const;
+    /// Opens the menu as a popup at a screen position, for hosts that ask the item to.
+    void popUpMenu(int x, int y);
+
+    /// Whether the process owning the watcher is a host known to draw XAyatanaLabel.
+    static bool isLabelDrawingHost(const QString& processName);
+
+Q_SIGNALS:
+    void appearanceChanged();
+    void titleChanged();
+    void registered();
+
+private:
+    void onWatcherAppeared();
+    void onWatcherGone();
+    void registerWithWatcher();
+    void updateTrayFallback();
+    void writeIcons();
+    QImage textImage(int scale) const;
+
+    QDBusConnection m_bus;
+    QString m_id;
+    QString m_serviceName;
+    QString m_label;
+    QString m_title;
+    QList<QImage> m_icon;
+    bool m_isShown = false;
+    bool m_isRegistered = false;
+    bool m_isLabelDrawnByHost = false;
+    int m_iconGeneration = 0;
+    QTemporaryDir m_iconDir;
+    ExportedMenu* m_menu;
+    QDBusServiceWatcher* m_watcherWatcher;
+    QTimer m_fallbackDelay;
+    std::unique_ptr<QMenu> m_popup;
+    std::unique_ptr<QSystemTrayIcon> m_tray;
+};

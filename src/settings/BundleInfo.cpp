@@ -1,0 +1,46 @@
+#include "settings/BundleInfo.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+using namespace Qt::StringLiterals;
+
+namespace BundleInfo {
+
+QString currentExecutable()
+{
+    return QFileInfo(u"/proc/self/exe"_s).canonicalFilePath();
+}
+
+QString bundlePath(const QString& executablePath)
+{
+    QDir bundle = QFileInfo(executablePath).absoluteDir();
+    if (!bundle.cdUp() || !QFileInfo::exists(bundle.filePath(u"Info.json"_s)))
+        return {};
+    return bundle.absolutePath();
+}
+
+QString resourcesPath(const QString& executablePath)
+{
+    const QString bundle = bundlePath(executablePath);
+    if (bundle.isEmpty())
+        return QFileInfo(executablePath).absolutePath();
+    return bundle + u"/share"_s;
+}
+
+std::optional<QString> infoString(const QString& key, const QString& executablePath)
+{
+    const QString bundle = bundlePath(executablePath);
+    QFile file(bundle + u"/Info.json"_s);
+    if (bundle.isEmpty() || !file.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    const QJsonValue value = QJsonDocument::fromJson(file.read(64 * 1024)).object().value(key);
+    if (!value.isString())
+        return std::nullopt;
+    return value.toString();
+}
+
+} // namespace BundleInfo

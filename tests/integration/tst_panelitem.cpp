@@ -1,0 +1,307 @@
+// The panel item over a private session bus: a watcher written here, Tavrink's StatusNotifierItem
+// and DBusMenu, the real clipboard under Xvfb read back with xclip, and dbusmenu-dumper as an
+// independent client.
+
+#include "FakeClock.h"
+#include "Fakes.h"
+#include "TestWatcher.h"
+#include "app/TavrinkMacApp.h"
+#include "network/HostnameModel.h"
+#include "network/NetworkStatusModel.h"
+#include "platform/linux/DBusTypes.h"
+#include "platform/linux/QtClipboard.h"
+#include "platform/linux/StatusNotifierItem.h"
+#include "settings/DefaultsStore.h"
+#include "settings/SettingsKey.h"
+
+#include <QDBusArgument>
+#include <QDBusMessage>
+#include <QDBusReply>
+#include <QFile>
+#include <QProcess>
+#include <QSettings>
+#include <QSignalSpy>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+const QString kItemInterface = u"org.kde.StatusNotifierItem"_s;
+const QString kMenuInterface = u"com.canonical.dbusmenu"_s;
+
+QString clipboardText()
+{
+    QProcess xclip;
+    xclip.start(u"xclip"_s, {u"-o"_s, u"-selection"_s, u"clipboard"_s});
+    // Tavrink's own event loop must run to answer xclip's request.
+    QElapsedTimer timer;
+    timer.start();
+    while (!xclip.waitForFinished(10) && timer.elapsed() < 5000)
+        QCoreApplication::processEvents();
+    return QString::fromUtf8(xclip.readAllStandardOutput());
+}
+
+} // namespace
+
+class TestPanelItem : public QObject {
+    Q_OBJECT
+private:
+    QTemporaryDir m_config;
+    FakeInventory m_inventory;
+    FakeClock m_clock;
+    RecordingErrorLog m_log;
+    QtClipboard m_clipboard;
+    std::unique_ptr<TestWatcher> m_watcher;
+    std::unique_ptr<DefaultsStore> m_settings;
+    std::unique_ptr<HostnameModel> m_hostname;
+    std::unique_ptr<StatusNotifierItem> m_item;
+    std::unique_ptr<TavrinkMacApp> m_app;
+
+    QDBusMessage call(const QString& path, const QString& interface, const QString& method,
+                      const QVariantList& arguments = {})
+    {
+        QDBusMessage message = QDBusMessage::createMethodCall(m_item->serviceName(), path, interface, method);
+        message.setArguments(arguments);
+        return m_watcher->connection().call(message, QDBus::BlockWithGui, 5000);
+    }
+
+    QVariant itemProperty(const QString& name)
+    {
+        const QDBusMessage reply = call(u"/StatusNotifierItem"_s, u"org.freedesktop.DBus.Properties"_s, u"Get"_s,
+                                        {kItemInterface, name});
+        return reply.arguments().value(0).value<QDBusVariant>().variant();
+    }
+
+    DBusMenuLayoutItem layout()
+    {
+        const QDBusMessage reply = call(u"/MenuBar"_s, kMenuInterface, u"GetLayout"_s,
+                                        {0, -1, QStringList()});
+        DBusMenuLayoutItem root;
+        reply.arguments().value(1).value<QDBusArgument>() >> root;
+        return root;
+    }
+
+    QList<DBusMenuLayoutItem> rows()
+    {
+        QList<DBusMenuLayoutItem> result;
+        for (const QDBusVariant& child : layout().children) {
+            DBusMenuLayoutItem item;
+            child.variant().value<QDBusArgument>() >> item;
+            result.append(item);
+        }
+        return result;
+    }
+
+    QStringList labels()
+    {
+        QStringList result;
+        for (const DBusMenuLayoutItem& row : rows()) {
+            const QVariantMap& p = row.properties;
+            result << (p.value(u"type"_s) == u"separator"_s ? u"---"_s : p.value(u"label"_s).toString());
+        }
+        return result;
+    }
+
+    int idOf(const QString& label)
+    {
+        for (const DBusMenuLayoutItem& row : rows()) {
+            if (row.properties.value(u"label"_s) == label)
+                return row.id;
+        }
+        return -1;
+    }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        if (!QDBusConnection::sessionBus().isConnected())
+            QSKIP("a session bus is needed (the test command runs the suite under dbus-run-session)");
+        registerDBusTypes();
+    }
+
+    void init()
+    {
+        QFile::remove(m_config.filePath(u"Tavrink.conf"_s));
+        m_inventory = FakeInventory();
+        m_inventory.entries = {FakeInventory::up(u"wlan0"_s, u"192.168.1.20"_s),
+                               FakeInventory::up(u"tailscale0"_s, u"100.101.102.103"_s)};
+        m_inventory.names = {{u"wlan0"_s, u"Wi-Fi"_s}};
+        m_watcher = std::make_unique<TestWatcher>(u"panel"_s);
+        QVERIFY(m_watcher->start());
+        m_settings = std::make_unique<DefaultsStore>(m_config.filePath(u"Tavrink.conf"_s));
+        m_hostname = std::make_unique<HostnameModel>([] { return u"studio"_s; },
+                                                     [](const QString& name) { return name + u".example.com"_s; });
+        m_item = std::make_unique<StatusNotifierItem>(QDBusConnection::sessionBus(), u"com.kelvandrosi.Tavrink"_s);
+        const QString resources = qEnvironmentVariable("TAVRINK_SOURCE") + u"/resources/share"_s;
+        m_app = std::make_unique<TavrinkMacApp>(TavrinkMacApp::Parts{
+            *m_settings, *m_hostname, *m_item, m_clipboard,
+            [this] {
+                return std::make_unique<NetworkStatusModel>(NetworkStatusModel::Dependencies{
+                    m_inventory, m_clock, m_log, std::make_unique<FakePathMonitor>(), nullptr, nullptr});
+            },
+            resources});
+        m_app->start();
+        QTRY_VERIFY(m_item->isRegistered());
+        QTRY_COMPARE(itemProperty(u"XAyatanaLabel"_s).toString(), u"studio"_s);
+    }
+
+    void cleanup()
+    {
+        m_app.reset();
+        m_item.reset();
+        m_watcher.reset();
+    }
+
+    void registersAsAMenuWithTheWatcher()
+    {
+        QCOMPARE(m_watcher->registeredItems(), QStringList{m_item->serviceName()});
+        QVERIFY(m_item->serviceName().startsWith(u"org.kde.StatusNotifierItem-"_s));
+        QCOMPARE(itemProperty(u"ItemIsMenu"_s).toBool(), true);
+        QCOMPARE(itemProperty(u"Menu"_s).value<QDBusObjectPath>().path(), u"/MenuBar"_s);
+        QCOMPARE(itemProperty(u"Id"_s).toString(), u"com.kelvandrosi.Tavrink"_s);
+        QCOMPARE(itemProperty(u"Title"_s).toString(), u"studio"_s);
+    }
+
+    void registersAgainWhenThePanelRestarts()
+    {
+        m_watcher->stop();
+        QTRY_VERIFY(!m_item->isRegistered());
+        QTest::qWait(200);
+        QVERIFY(m_watcher->start());
+        QTRY_COMPARE(m_watcher->registeredItems(), QStringList{m_item->serviceName()});
+        QTRY_VERIFY(m_item->isRegistered());
+        QCOMPARE(m_watcher->registrants().size(), 2);
+        QCOMPARE(m_watcher->registrants().last(), QDBusConnection::sessionBus().baseService());
+    }
+
+    void labelFollowsTheSettings()
+    {
+        QStringList announced;
+        QVERIFY(m_watcher->connection().connect(m_item->serviceName(), u"/StatusNotifierItem"_s, kItemInterface,
+                                                u"XAyatanaNewLabel"_s, this, SLOT(onNewLabel(QString, QString))));
+        connect(this, &TestPanelItem::labelAnnounced, this, [&](const QString& label) { announced << label; });
+
+        m_settings->setValue(SettingsKey::useFQDN, true);
+        QTRY_COMPARE(itemProperty(u"XAyatanaLabel"_s).toString(), u"studio.example.com"_s);
+        QTRY_VERIFY(announced.contains(u"studio.example.com"_s));
+
+        // Another process edits the settings file: the icon replaces the text.
+        QSettings(m_config.filePath(u"Tavrink.conf"_s), QSettings::IniFormat).setValue(u"showHostnameInBar"_s, false);
+        QTRY_COMPARE(itemProperty(u"XAyatanaLabel"_s).toString(), QString());
+        QVERIFY(!itemProperty(u"IconName"_s).toString().isEmpty());
+        DBusImageList pixmaps;
+        itemProperty(u"IconPixmap"_s).value<QDBusArgument>() >> pixmaps;
+        QList<int> widths;
+        for (const DBusImage& image : pixmaps)
+            widths << image.width;
+        QCOMPARE(widths, (QList<int>{18, 36, 54}));
+        QTRY_VERIFY(announced.contains(QString()));
+    }
+
+    void layoutHasTheRowsInOrder()
+    {
+        QCOMPARE(layout().properties.value(u"children-display"_s).toString(), u"submenu"_s);
+        QCOMPARE(labels(), (QStringList{u"Hostname: studio"_s, u"Public IP unavailable"_s,
+                                        u"Tailscale: 100.101.102.103"_s, u"Wi-Fi: 192.168.1.20"_s, u"---"_s,
+                                        u"Refresh Now"_s, u"---"_s, u"Quit Tavrink"_s}));
+        const QList<DBusMenuLayoutItem> all = rows();
+        QCOMPARE(all[1].properties.value(u"enabled"_s).toBool(), false);
+        QCOMPARE(all[1].properties.value(u"icon-name"_s).toString(), u"dialog-warning"_s);
+        QCOMPARE(all[3].properties.value(u"enabled"_s).toBool(), true);
+        DBusMenuShortcut shortcut;
+        all[5].properties.value(u"shortcut"_s).value<QDBusArgument>() >> shortcut;
+        QCOMPARE(shortcut, (DBusMenuShortcut{{u"Control"_s, u"r"_s}}));
+
+        const QDBusMessage missing = call(u"/MenuBar"_s, kMenuInterface, u"GetLayout"_s, {99, -1, QStringList()});
+        QCOMPARE(missing.type(), QDBusMessage::ErrorMessage);
+    }
+
+    void clickedEntriesCopyExactlyTheirValue()
+    {
+        if (QStandardPaths::findExecutable(u"xclip"_s).isEmpty())
+            QSKIP("xclip is needed to read the clipboard back");
+        call(u"/MenuBar"_s, kMenuInterface, u"Event"_s,
+             {idOf(u"Wi-Fi: 192.168.1.20"_s), u"clicked"_s, QVariant::fromValue(QDBusVariant(QString())), 0u});
+        QTRY_COMPARE(clipboardText(), u"192.168.1.20"_s);
+
+        const DBusMenuEventList events{
+            {idOf(u"Tailscale: 100.101.102.103"_s), u"clicked"_s, QDBusVariant(QString()), 0u},
+            {424242, u"clicked"_s, QDBusVariant(QString()), 0u}};
+        const QDBusMessage reply
+            = call(u"/MenuBar"_s, kMenuInterface, u"EventGroup"_s, {QVariant::fromValue(events)});
+        const QList<int> idErrors = qdbus_cast<QList<int>>(reply.arguments().value(0));
+        QCOMPARE(idErrors, QList<int>{424242});
+        QTRY_COMPARE(clipboardText(), u"100.101.102.103"_s);
+
+        m_settings->setValue(SettingsKey::useFQDN, true);
+        call(u"/MenuBar"_s, kMenuInterface, u"Event"_s,
+             {1, u"clicked"_s, QVariant::fromValue(QDBusVariant(QString())), 0u});
+        QTRY_COMPARE(clipboardText(), u"studio.example.com"_s);
+    }
+
+    void modelPublishRebuildsTheMenu()
+    {
+        QVERIFY(m_watcher->connection().connect(m_item->serviceName(), u"/MenuBar"_s, kMenuInterface,
+                                                u"LayoutUpdated"_s, this, SLOT(onLayoutUpdated(uint, int))));
+        m_inventory.entries.push_back(FakeInventory::up(u"eth0"_s, u"10.0.0.9"_s));
+        call(u"/MenuBar"_s, kMenuInterface, u"Event"_s,
+             {idOf(u"Refresh Now"_s), u"clicked"_s, QVariant::fromValue(QDBusVariant(QString())), 0u});
+        QTRY_VERIFY(m_layoutUpdates > 0);
+        QVERIFY(labels().contains(u"eth0: 10.0.0.9"_s));
+    }
+
+    void dbusmenuDumperSeesTheRows()
+    {
+        const QString dumper = u"/usr/libexec/dbusmenu-dumper"_s;
+        if (!QFile::exists(dumper))
+            QSKIP("dbusmenu-dumper (libdbusmenu-tools) is needed");
+        QProcess process;
+        process.start(dumper, {u"--dbus-name="_s + m_item->serviceName(), u"--dbus-object=/MenuBar"_s});
+        QTRY_VERIFY_WITH_TIMEOUT(process.state() == QProcess::NotRunning, 10000);
+        const QString dump = QString::fromUtf8(process.readAllStandardOutput());
+        qsizetype at = 0;
+        for (const QString& label : {u"Hostname: studio"_s, u"Public IP unavailable"_s,
+                                     u"Tailscale: 100.101.102.103"_s, u"Wi-Fi: 192.168.1.20"_s, u"Refresh Now"_s,
+                                     u"Quit Tavrink"_s}) {
+            at = dump.indexOf(label, at);
+            QVERIFY2(at >= 0, qPrintable(label + u" missing or out of order in:\n"_s + dump));
+        }
+    }
+
+    void waitsForAWatcherThatAppearsLater()
+    {
+        cleanup();
+        auto item = std::make_unique<StatusNotifierItem>(QDBusConnection::sessionBus(), u"com.kelvandrosi.Tavrink"_s);
+        item->show();
+        QTest::qWait(200);
+        QVERIFY(!item->isRegistered());
+        TestWatcher watcher(u"late-panel"_s);
+        QVERIFY(watcher.start());
+        QTRY_COMPARE(watcher.registeredItems(), QStringList{item->serviceName()});
+    }
+
+public Q_SLOTS:
+    void onNewLabel(const QString& label, const QString& guide)
+    {
+        Q_UNUSED(guide);
+        Q_EMIT labelAnnounced(label);
+    }
+    void onLayoutUpdated(uint revision, int parent)
+    {
+        Q_UNUSED(revision);
+        Q_UNUSED(parent);
+        ++m_layoutUpdates;
+    }
+
+Q_SIGNALS:
+    void labelAnnounced(const QString& label);
+
+private:
+    int m_layoutUpdates = 0;
+};
+
+QTEST_MAIN(TestPanelItem)
+#include "tst_panelitem.moc"

@@ -1,0 +1,120 @@
+#include "menu/MenuContent.h"
+
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+using Command = MenuEntry::Command;
+using Kind = MenuItem::Kind;
+
+namespace {
+
+// One line per entry: kind, text, icon, command, copied text, shortcut.
+QStringList describe(const QList<MenuEntry>& entries)
+{
+    QStringList lines;
+    for (const MenuEntry& entry : entries) {
+        if (entry.item.kind == Kind::Separator) {
+            lines << u"---"_s;
+            continue;
+        }
+        QString line = (entry.item.kind == Kind::Button ? u"[button] "_s : u"[label] "_s) + entry.item.text;
+        if (!entry.item.iconName.isEmpty())
+            line += u" icon="_s + entry.item.iconName;
+        if (entry.command == Command::Copy)
+            line += u" copies="_s + entry.copyText;
+        if (entry.command == Command::CopyHostname)
+            line += u" copies-hostname"_s;
+        if (entry.command == Command::Refresh)
+            line += u" refreshes"_s;
+        if (entry.command == Command::Quit)
+            line += u" quits"_s;
+        if (!entry.item.shortcutKey.isEmpty())
+            line += u" ctrl+"_s + entry.item.shortcutKey;
+        lines << line;
+    }
+    return lines;
+}
+
+const QStringList kTail{u"[button] Refresh Now icon=view-refresh refreshes ctrl+r"_s, u"---"_s,
+                        u"[button] Quit Tavrink quits ctrl+q"_s};
+
+} // namespace
+
+class TestMenuContent : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void initTestCase()
+    {
+        qputenv("TZ", "UTC");
+        QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedKingdom));
+    }
+
+    void entries_data()
+    {
+        QTest::addColumn<bool>("hasPublic");
+        QTest::addColumn<QStringList>("tailscale");
+        QTest::addColumn<bool>("showLocal");
+        QTest::addColumn<bool>("hasLocal");
+        QTest::addColumn<bool>("hasUpdated");
+        QTest::addColumn<bool>("hasError");
+        QTest::addColumn<QStringList>("expected");
+        const QString host = u"[button] Hostname: studio icon=computer copies-hostname"_s;
+        const QString wifi = u"[button] Wi-Fi: 192.168.1.20 icon=network-wired copies=192.168.1.20"_s;
+        QTest::newRow("before the first lookup, no Tailscale")
+            << false << QStringList{} << true << true << false << false
+            << QStringList{host, u"[label] Public IP unavailable icon=dialog-warning"_s,
+                           u"[label] Tailscale: Not connected icon=network-offline"_s, wifi, u"---"_s}
+                + kTail;
+        QTest::newRow("two Tailscale addresses, each copying its own")
+            << true << QStringList{u"100.101.102.103"_s, u"fd7a:115c:a1e0::1"_s} << true << true << true << false
+            << QStringList{host,
+                           u"[button] Public IP: 203.0.113.7 icon=network-workgroup copies=203.0.113.7"_s,
+                           u"[button] Tailscale: 100.101.102.103 icon=network-vpn copies=100.101.102.103"_s,
+                           u"[button] Tailscale: fd7a:115c:a1e0::1 icon=network-vpn copies=fd7a:115c:a1e0::1"_s,
+                           wifi, u"---"_s, u"[label] Updated 09:41"_s}
+                + kTail;
+        QTest::newRow("local addresses hidden: the separator follows Tailscale")
+            << false << QStringList{} << false << true << false << true
+            << QStringList{host, u"[label] Public IP unavailable icon=dialog-warning"_s,
+                           u"[label] Tailscale: Not connected icon=network-offline"_s, u"---"_s,
+                           u"[label] No public IPv4 service returned a valid address."_s}
+                + kTail;
+        QTest::newRow("local list shown but empty")
+            << false << QStringList{} << true << false << false << false
+            << QStringList{host, u"[label] Public IP unavailable icon=dialog-warning"_s,
+                           u"[label] Tailscale: Not connected icon=network-offline"_s, u"---"_s}
+                + kTail;
+        QTest::newRow("updated and error: the time wins")
+            << true << QStringList{} << false << false << true << true
+            << QStringList{host, u"[button] Public IP: 203.0.113.7 icon=network-workgroup copies=203.0.113.7"_s,
+                           u"[label] Tailscale: Not connected icon=network-offline"_s, u"---"_s,
+                           u"[label] Updated 09:41"_s}
+                + kTail;
+    }
+    void entries()
+    {
+        QFETCH(bool, hasPublic);
+        QFETCH(QStringList, tailscale);
+        QFETCH(bool, showLocal);
+        QFETCH(bool, hasLocal);
+        QFETCH(bool, hasUpdated);
+        QFETCH(bool, hasError);
+        QFETCH(QStringList, expected);
+        MenuContent::Inputs inputs;
+        inputs.hostname = u"studio"_s;
+        if (hasPublic)
+            inputs.publicAddress = u"203.0.113.7"_s;
+        inputs.tailscaleAddresses = tailscale;
+        if (hasLocal)
+            inputs.localAddresses = {{u"wlan0"_s, u"Wi-Fi"_s, u"192.168.1.20"_s}};
+        inputs.showLocalAddresses = showLocal;
+        if (hasUpdated)
+            inputs.lastUpdated = QDateTime(QDate(2026, 12, 6), QTime(9, 41), Qt::UTC);
+        if (hasError)
+            inputs.lastError = u"No public IPv4 service returned a valid address."_s;
+        QCOMPARE(describe(MenuContent::entries(inputs)), expected);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestMenuContent)
+#include "tst_menucontent.moc"
