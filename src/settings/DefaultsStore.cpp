@@ -5,6 +5,7 @@
 #include <QFileInfo>
 #include <QSet>
 #include <QSettings>
+#include <QStandardPaths>
 
 #include <functional>
 
@@ -31,14 +32,20 @@ DefaultsStore::DefaultsStore(QString filePath, QObject* parent)
     , m_filePath(std::move(filePath))
 {
     QDir().mkpath(QFileInfo(m_filePath).absolutePath());
-    connect(&m_watcher, &QFileSystemWatcher::fileChanged, this, &DefaultsStore::reload);
-    connect(&m_watcher, &QFileSystemWatcher::directoryChanged, this, &DefaultsStore::reload);
+    // Another process's write comes as several events (created, truncated, written, renamed);
+    // the file is read once they have settled, so that a half-written file is never taken.
+    m_settle.setSingleShot(true);
+    m_settle.setInterval(50);
+    connect(&m_settle, &QTimer::timeout, this, &DefaultsStore::reload);
+    connect(&m_watcher, &QFileSystemWatcher::fileChanged, &m_settle, qOverload<>(&QTimer::start));
+    connect(&m_watcher, &QFileSystemWatcher::directoryChanged, &m_settle, qOverload<>(&QTimer::start));
     reload();
 }
 
 QString DefaultsStore::standardFilePath()
 {
-    return QSettings(QSettings::IniFormat, QSettings::UserScope, u"kelvandrosi"_s, u"Tavrink"_s).fileName();
+    // QSettings would name an INI file Tavrink.ini; the file is Tavrink.conf, in INI format.
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + u"/kelvandrosi/Tavrink.conf"_s;
 }
 
 void DefaultsStore::registerDefaults(const QVariantMap& defaults)

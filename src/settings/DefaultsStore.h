@@ -3,6 +3,7 @@
 #include <QFileSystemWatcher>
 #include <QObject>
 #include <QString>
+#include <QTimer>
 #include <QVariantMap>
 
 #include <functional>
@@ -46,4 +47,5 @@ private:
     QVariantMap m_defaults;
     bool m_isFileDamaged = false;
     QFileSystemWatcher m_watcher;
+    QTimer m_settle;
 };

@@ -70,15 +70,14 @@ private:
 
     QVariant itemProperty(const QString& name)
     {
-        const QDBusMessage reply = call(u"/StatusNotifierItem"_s, u"org.freedesktop.DBus.Properties"_s, u"Get"_s,
-                                        {kItemInterface, name});
+        const QDBusMessage reply
+            = call(u"/StatusNotifierItem"_s, u"org.freedesktop.DBus.Properties"_s, u"Get"_s, {kItemInterface, name});
         return reply.arguments().value(0).value<QDBusVariant>().variant();
     }
 
     DBusMenuLayoutItem layout()
     {
-        const QDBusMessage reply = call(u"/MenuBar"_s, kMenuInterface, u"GetLayout"_s,
-                                        {0, -1, QStringList()});
+        const QDBusMessage reply = call(u"/MenuBar"_s, kMenuInterface, u"GetLayout"_s, {0, -1, QStringList()});
         DBusMenuLayoutItem root;
         reply.arguments().value(1).value<QDBusArgument>() >> root;
         return root;
@@ -204,9 +203,9 @@ private Q_SLOTS:
     void layoutHasTheRowsInOrder()
     {
         QCOMPARE(layout().properties.value(u"children-display"_s).toString(), u"submenu"_s);
-        QCOMPARE(labels(), (QStringList{u"Hostname: studio"_s, u"Public IP unavailable"_s,
-                                        u"Tailscale: 100.101.102.103"_s, u"Wi-Fi: 192.168.1.20"_s, u"---"_s,
-                                        u"Refresh Now"_s, u"---"_s, u"Quit Tavrink"_s}));
+        QCOMPARE(labels(),
+                 (QStringList{u"Hostname: studio"_s, u"Public IP unavailable"_s, u"Tailscale: 100.101.102.103"_s,
+                              u"Wi-Fi: 192.168.1.20"_s, u"---"_s, u"Refresh Now"_s, u"---"_s, u"Quit Tavrink"_s}));
         const QList<DBusMenuLayoutItem> all = rows();
         QCOMPARE(all[1].properties.value(u"enabled"_s).toBool(), false);
         QCOMPARE(all[1].properties.value(u"icon-name"_s).toString(), u"dialog-warning"_s);
@@ -230,8 +229,7 @@ private Q_SLOTS:
         const DBusMenuEventList events{
             {idOf(u"Tailscale: 100.101.102.103"_s), u"clicked"_s, QDBusVariant(QString()), 0u},
             {424242, u"clicked"_s, QDBusVariant(QString()), 0u}};
-        const QDBusMessage reply
-            = call(u"/MenuBar"_s, kMenuInterface, u"EventGroup"_s, {QVariant::fromValue(events)});
+        const QDBusMessage reply = call(u"/MenuBar"_s, kMenuInterface, u"EventGroup"_s, {QVariant::fromValue(events)});
         const QList<int> idErrors = qdbus_cast<QList<int>>(reply.arguments().value(0));
         QCOMPARE(idErrors, QList<int>{424242});
         QTRY_COMPARE(clipboardText(), u"100.101.102.103"_s);
@@ -263,9 +261,8 @@ private Q_SLOTS:
         QTRY_VERIFY_WITH_TIMEOUT(process.state() == QProcess::NotRunning, 10000);
         const QString dump = QString::fromUtf8(process.readAllStandardOutput());
         qsizetype at = 0;
-        for (const QString& label : {u"Hostname: studio"_s, u"Public IP unavailable"_s,
-                                     u"Tailscale: 100.101.102.103"_s, u"Wi-Fi: 192.168.1.20"_s, u"Refresh Now"_s,
-                                     u"Quit Tavrink"_s}) {
+        for (const QString& label : {u"Hostname: studio"_s, u"Public IP unavailable"_s, u"Tailscale: 100.101.102.103"_s,
+                                     u"Wi-Fi: 192.168.1.20"_s, u"Refresh Now"_s, u"Quit Tavrink"_s}) {
             at = dump.indexOf(label, at);
             QVERIFY2(at >= 0, qPrintable(label + u" missing or out of order in:\n"_s + dump));
         }

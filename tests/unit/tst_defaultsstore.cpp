@@ -38,6 +38,14 @@ private Q_SLOTS:
         QFile::remove(path() + u".damaged"_s);
     }
 
+    void standardFileFollowsXdgConfigHome()
+    {
+        const QByteArray saved = qgetenv("XDG_CONFIG_HOME");
+        qputenv("XDG_CONFIG_HOME", m_dir.path().toUtf8());
+        QCOMPARE(DefaultsStore::standardFilePath(), m_dir.path() + u"/kelvandrosi/Tavrink.conf"_s);
+        qputenv("XDG_CONFIG_HOME", saved);
+    }
+
     void registeredDefaultsAreReadButNeverWritten()
     {
         DefaultsStore store(path());
@@ -91,6 +99,24 @@ private Q_SLOTS:
         writeFile(path(), "[General]\nuseFQDN=false\nshowHostnameInBar=false\n"); // rewritten in place
         QTRY_COMPARE(changed.count(), 3);
         QCOMPARE(store.boolValue(SettingsKey::useFQDN, true), false);
+    }
+
+    void fileCreatedByAnotherProcessIsHeard()
+    {
+        DefaultsStore store(path());
+        registerTavrinkDefaults(store);
+        QVERIFY(!QFile::exists(path()));
+        QSignalSpy changed(&store, &DefaultsStore::valueChanged);
+        {
+            QFile file(path());
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write("[General]\n");
+            file.flush();
+            QTest::qWait(5); // the writer is slower than the watcher
+            file.write("showHostnameInBar=false\n");
+        }
+        QTRY_COMPARE(store.boolValue(SettingsKey::showHostnameInBar, true), false);
+        QCOMPARE(changed.count(), 1);
     }
 
     void values_data()

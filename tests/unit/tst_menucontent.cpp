@@ -71,7 +71,9 @@ private Q_SLOTS:
                            u"[button] Public IP: 203.0.113.7 icon=network-workgroup copies=203.0.113.7"_s,
                            u"[button] Tailscale: 100.101.102.103 icon=network-vpn copies=100.101.102.103"_s,
                            u"[button] Tailscale: fd7a:115c:a1e0::1 icon=network-vpn copies=fd7a:115c:a1e0::1"_s,
-                           wifi, u"---"_s, u"[label] Updated 09:41"_s}
+                           wifi,
+                           u"---"_s,
+                           u"[label] Updated 09:41"_s}
                 + kTail;
         QTest::newRow("local addresses hidden: the separator follows Tailscale")
             << false << QStringList{} << false << true << false << true

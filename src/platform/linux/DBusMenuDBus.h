@@ -26,8 +26,7 @@ public:
     QVariantMap properties(int id, const QStringList& names = {}) const;
 
 public Q_SLOTS:
-    uint GetLayout(int parentId, int recursionDepth, const QStringList& propertyNames,
-                   DBusMenuLayoutItem& layout);
+    uint GetLayout(int parentId, int recursionDepth, const QStringList& propertyNames, DBusMenuLayoutItem& layout);
     DBusMenuItemPropertiesList GetGroupProperties(const QList<int>& ids, const QStringList& propertyNames);
     QDBusVariant GetProperty(int id, const QString& name);
     void Event(int id, const QString& eventId, const QDBusVariant& data, uint timestamp);
