@@ -8,6 +8,8 @@
 #include "settings/DefaultsStore.h"
 #include "settings/SettingsKey.h"
 
+using namespace Qt::StringLiterals;
+
 TavrinkMacApp::TavrinkMacApp(Parts parts, QObject* parent)
     : QObject(parent)
     , m_parts(std::move(parts))
@@ -21,6 +23,7 @@ void TavrinkMacApp::start()
 {
     StatusItem& item = m_parts.statusItem;
     item.setIcon(menubarIcon(m_parts.resourcesPath));
+    item.setApplicationIcon(QImage(m_parts.resourcesPath + u"/com.kelvandrosi.Tavrink.png"_s));
     updateLabel();
     connect(&m_parts.settings, &DefaultsStore::valueChanged, this, [this](const QString& key) {
         if (key == SettingsKey::showHostnameInBar || key == SettingsKey::useFQDN)

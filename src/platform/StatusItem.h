@@ -16,6 +16,8 @@ public:
     virtual void setLabel(const QString& text) = 0;
     /// The icon at its scales (18 points wide at 1x, 2x and 3x), shown when there is no label.
     virtual void setIcon(const QList<QImage>& representations) = 0;
+    /// The application's own, coloured icon, for trays that cannot take a template in the panel's colour.
+    virtual void setApplicationIcon(const QImage& icon) = 0;
     /// The text of the item's tooltip and title.
     virtual void setTitle(const QString& title) = 0;
     /// Replaces the menu's rows.

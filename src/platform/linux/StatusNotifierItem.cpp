@@ -5,6 +5,7 @@
 #include "platform/linux/QMenuRenderer.h"
 #include "platform/linux/StatusNotifierItemDBus.h"
 
+#include <QCursor>
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
@@ -97,6 +98,13 @@ void StatusNotifierItem::setIcon(const QList<QImage>& representations)
     if (m_tray)
         updateTrayFallback();
     Q_EMIT appearanceChanged();
+}
+
+void StatusNotifierItem::setApplicationIcon(const QImage& icon)
+{
+    m_applicationIcon = icon;
+    if (m_tray)
+        updateTrayFallback();
 }
 
 void StatusNotifierItem::setTitle(const QString& title)
@@ -218,10 +226,21 @@ void StatusNotifierItem::updateTrayFallback()
         QMenuRenderer::fill(*m_popup, m_menu->items(), [this](int index) { Q_EMIT itemChosen(index); });
         m_tray = std::make_unique<QSystemTrayIcon>();
         m_tray->setContextMenu(m_popup.get());
+        // A left click opens the menu too: the item is a menu, as it is in a StatusNotifier host.
+        connect(m_tray.get(), &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
+            if (reason == QSystemTrayIcon::Trigger)
+                m_popup->popup(QCursor::pos());
+        });
     }
+    // An XEmbed tray may be light or dark and cannot draw text: the coloured application icon
+    // shows on either, and the tooltip carries the hostname.
     QIcon icon;
-    for (const QImage& image : m_icon)
-        icon.addPixmap(QPixmap::fromImage(image));
+    if (!m_applicationIcon.isNull())
+        icon.addPixmap(QPixmap::fromImage(m_applicationIcon));
+    for (const QImage& image : m_icon) {
+        if (m_applicationIcon.isNull())
+            icon.addPixmap(QPixmap::fromImage(image));
+    }
     m_tray->setIcon(icon);
     m_tray->setToolTip(m_title);
     m_tray->show();

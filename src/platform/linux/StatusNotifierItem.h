@@ -29,6 +29,7 @@ public:
 
     void setLabel(const QString& text) override;
     void setIcon(const QList<QImage>& representations) override;
+    void setApplicationIcon(const QImage& icon) override;
     void setTitle(const QString& title) override;
     void setMenu(const QList<MenuItem>& items) override;
     void show() override;
@@ -70,6 +71,7 @@ private:
     QString m_label;
     QString m_title;
     QList<QImage> m_icon;
+    QImage m_applicationIcon;
     bool m_isShown = false;
     bool m_isRegistered = false;
     bool m_isLabelDrawnByHost = false;
