@@ -1,0 +1,156 @@
+// Drives the panel benchmarks on the session bus it is given (bench/run starts Xvfb and a
+// private bus): a watcher of its own records when items register.
+//   bench_panel startup <tavrink> <minimal_tray> <runs>   time to registration / to show()
+//   bench_panel getlayout <runs>                          GetLayout of a menu with 50 local addresses
+
+#include "platform/linux/DBusMenuDBus.h"
+#include "platform/linux/DBusTypes.h"
+#include "platform/linux/ExportedMenu.h"
+
+#include <QCoreApplication>
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QElapsedTimer>
+#include <QGuiApplication>
+#include <QProcess>
+#include <QThread>
+#include <QTimer>
+
+#include <algorithm>
+#include <cstdio>
+#include <functional>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+double median(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    const size_t n = values.size();
+    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+}
+
+class Watcher : public QObject {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.kde.StatusNotifierWatcher")
+    Q_PROPERTY(bool IsStatusNotifierHostRegistered READ isHostRegistered)
+    Q_PROPERTY(int ProtocolVersion READ protocolVersion)
+    Q_PROPERTY(QStringList RegisteredStatusNotifierItems READ items)
+public:
+    bool isHostRegistered() const { return true; }
+    int protocolVersion() const { return 0; }
+    QStringList items() const { return {}; }
+public Q_SLOTS:
+    void RegisterStatusNotifierItem(const QString& service) { Q_EMIT registered(service); }
+    void RegisterStatusNotifierHost(const QString&) { }
+Q_SIGNALS:
+    void registered(const QString& service);
+    void StatusNotifierItemRegistered(const QString& service);
+    void StatusNotifierHostRegistered();
+};
+
+// Starts the program and waits for the event; milliseconds from start, or -1.
+double timeTo(const QString& program, const QStringList& arguments, const std::function<void(QProcess&, QEventLoop&)>& arm)
+{
+    QProcess process;
+    QEventLoop loop;
+    arm(process, loop);
+    QElapsedTimer timer;
+    timer.start();
+    process.start(program, arguments);
+    QTimer::singleShot(10000, &loop, &QEventLoop::quit);
+    loop.exec();
+    const double elapsed = static_cast<double>(timer.nsecsElapsed()) / 1e6;
+    process.kill();
+    process.waitForFinished();
+    return elapsed < 9999 ? elapsed : -1;
+}
+
+int startup(const QString& tavrink, const QString& minimal, int runs)
+{
+    Watcher watcher;
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    bus.registerObject(u"/StatusNotifierWatcher"_s, &watcher, QDBusConnection::ExportAllContents);
+    bus.registerService(u"org.kde.StatusNotifierWatcher"_s);
+    std::vector<double> tavrinkRegistered, minimalShown, minimalRegistered;
+    for (int i = 0; i < runs; ++i) {
+        tavrinkRegistered.push_back(timeTo(tavrink, {u"--no-public"_s}, [&](QProcess&, QEventLoop& loop) {
+            QObject::connect(&watcher, &Watcher::registered, &loop, &QEventLoop::quit, Qt::SingleShotConnection);
+        }));
+        minimalShown.push_back(timeTo(minimal, {}, [](QProcess& process, QEventLoop& loop) {
+            QObject::connect(&process, &QProcess::readyReadStandardOutput, &loop, &QEventLoop::quit);
+        }));
+        minimalRegistered.push_back(timeTo(minimal, {}, [&](QProcess&, QEventLoop& loop) {
+            QObject::connect(&watcher, &Watcher::registered, &loop, &QEventLoop::quit, Qt::SingleShotConnection);
+        }));
+    }
+    const double ours = median(tavrinkRegistered);
+    std::printf("  tavrink, start to registered with the watcher: %.1f ms (median of %d)\n", ours, runs);
+    std::printf("  minimal tray program, start to show():         %.1f ms   ratio %.2f\n", median(minimalShown),
+                ours / median(minimalShown));
+    std::printf("  minimal tray program, start to registered:     %.1f ms   ratio %.2f\n", median(minimalRegistered),
+                ours / median(minimalRegistered));
+    return 0;
+}
+
+int getLayout(int runs)
+{
+    registerDBusTypes();
+    ExportedMenu menu;
+    new DBusMenuDBus(&menu);
+    QList<MenuItem> items{{MenuItem::Kind::Button, u"Hostname: studio"_s, u"computer"_s, {}},
+                          {MenuItem::Kind::Label, u"Public IP unavailable"_s, u"dialog-warning"_s, {}},
+                          {MenuItem::Kind::Label, u"Tailscale: Not connected"_s, u"network-offline"_s, {}}};
+    for (int i = 0; i < 50; ++i)
+        items.append({MenuItem::Kind::Button, u"Ethernet: 10.0.%1.1"_s.arg(i), u"network-wired"_s, {}});
+    items.append({MenuItem::Kind::Separator, {}, {}, {}});
+    items.append({MenuItem::Kind::Button, u"Refresh Now"_s, u"view-refresh"_s, u"r"_s});
+    items.append({MenuItem::Kind::Separator, {}, {}, {}});
+    items.append({MenuItem::Kind::Button, u"Quit Tavrink"_s, {}, u"q"_s});
+    menu.setItems(items);
+    QDBusConnection server = QDBusConnection::sessionBus();
+    server.registerObject(u"/MenuBar"_s, &menu, QDBusConnection::ExportAdaptors);
+    const QString service = server.baseService();
+
+    std::vector<double> times;
+    QThread* client = QThread::create([&] {
+        QDBusConnection bus = QDBusConnection::connectToBus(QDBusConnection::SessionBus, u"client"_s);
+        for (int i = 0; i < runs; ++i) {
+            QDBusMessage call = QDBusMessage::createMethodCall(service, u"/MenuBar"_s, u"com.canonical.dbusmenu"_s,
+                                                               u"GetLayout"_s);
+            call << 0 << -1 << QStringList();
+            QElapsedTimer timer;
+            timer.start();
+            const QDBusMessage reply = bus.call(call);
+            times.push_back(static_cast<double>(timer.nsecsElapsed()) / 1e3);
+            if (reply.type() != QDBusMessage::ReplyMessage)
+                std::printf("  error: %s\n", qPrintable(reply.errorMessage()));
+        }
+    });
+    QObject::connect(client, &QThread::finished, qApp, &QCoreApplication::quit);
+    client->start();
+    QCoreApplication::exec();
+    client->wait();
+    delete client;
+    std::sort(times.begin(), times.end());
+    std::printf("  GetLayout, %lld rows (50 local addresses), round trip over the bus: median %.0f us, p95 %.0f us\n",
+                static_cast<long long>(items.size()), median(times), times[times.size() * 95 / 100]);
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    QGuiApplication app(argc, argv);
+    const QStringList arguments = QCoreApplication::arguments();
+    if (arguments.value(1) == u"startup"_s && arguments.size() == 5)
+        return startup(arguments[2], arguments[3], arguments[4].toInt());
+    if (arguments.value(1) == u"getlayout"_s && arguments.size() == 3)
+        return getLayout(arguments[2].toInt());
+    std::fprintf(stderr, "usage: bench_panel startup <tavrink> <minimal_tray> <runs> | getlayout <runs>\n");
+    return 2;
+}
+
+#include "bench_panel.moc"
