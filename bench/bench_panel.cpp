@@ -51,7 +51,8 @@ Q_SIGNALS:
 };
 
 // Starts the program and waits for the event; milliseconds from start, or -1.
-double timeTo(const QString& program, const QStringList& arguments, const std::function<void(QProcess&, QEventLoop&)>& arm)
+double timeTo(const QString& program, const QStringList& arguments,
+              const std::function<void(QProcess&, QEventLoop&)>& arm)
 {
     QProcess process;
     QEventLoop loop;
@@ -67,30 +68,36 @@ double timeTo(const QString& program, const QStringList& arguments, const std::f
     return elapsed < 9999 ? elapsed : -1;
 }
 
+// Items are named org.kde.StatusNotifierItem-<pid>-<n>: only the timed process's own counts, not a
+// late one from the run before. (Qt's own tray icon does not register with this watcher: with no
+// desktop session it takes the XEmbed path, so the minimal program is timed to show().)
+void quitOnRegistration(Watcher& watcher, QProcess& process, QEventLoop& loop)
+{
+    QObject::connect(&watcher, &Watcher::registered, &loop, [&process, &loop](const QString& service) {
+        if (service.section(u'-', 1, 1) == QString::number(process.processId()))
+            loop.quit();
+    });
+}
+
 int startup(const QString& tavrink, const QString& minimal, int runs)
 {
     Watcher watcher;
     QDBusConnection bus = QDBusConnection::sessionBus();
     bus.registerObject(u"/StatusNotifierWatcher"_s, &watcher, QDBusConnection::ExportAllContents);
     bus.registerService(u"org.kde.StatusNotifierWatcher"_s);
-    std::vector<double> tavrinkRegistered, minimalShown, minimalRegistered;
+    std::vector<double> tavrinkRegistered, minimalShown;
     for (int i = 0; i < runs; ++i) {
-        tavrinkRegistered.push_back(timeTo(tavrink, {u"--no-public"_s}, [&](QProcess&, QEventLoop& loop) {
-            QObject::connect(&watcher, &Watcher::registered, &loop, &QEventLoop::quit, Qt::SingleShotConnection);
+        tavrinkRegistered.push_back(timeTo(tavrink, {u"--no-public"_s}, [&](QProcess& process, QEventLoop& loop) {
+            quitOnRegistration(watcher, process, loop);
         }));
         minimalShown.push_back(timeTo(minimal, {}, [](QProcess& process, QEventLoop& loop) {
             QObject::connect(&process, &QProcess::readyReadStandardOutput, &loop, &QEventLoop::quit);
-        }));
-        minimalRegistered.push_back(timeTo(minimal, {}, [&](QProcess&, QEventLoop& loop) {
-            QObject::connect(&watcher, &Watcher::registered, &loop, &QEventLoop::quit, Qt::SingleShotConnection);
         }));
     }
     const double ours = median(tavrinkRegistered);
     std::printf("  tavrink, start to registered with the watcher: %.1f ms (median of %d)\n", ours, runs);
     std::printf("  minimal tray program, start to show():         %.1f ms   ratio %.2f\n", median(minimalShown),
                 ours / median(minimalShown));
-    std::printf("  minimal tray program, start to registered:     %.1f ms   ratio %.2f\n", median(minimalRegistered),
-                ours / median(minimalRegistered));
     return 0;
 }
 
@@ -117,8 +124,8 @@ int getLayout(int runs)
     QThread* client = QThread::create([&] {
         QDBusConnection bus = QDBusConnection::connectToBus(QDBusConnection::SessionBus, u"client"_s);
         for (int i = 0; i < runs; ++i) {
-            QDBusMessage call = QDBusMessage::createMethodCall(service, u"/MenuBar"_s, u"com.canonical.dbusmenu"_s,
-                                                               u"GetLayout"_s);
+            QDBusMessage call
+                = QDBusMessage::createMethodCall(service, u"/MenuBar"_s, u"com.canonical.dbusmenu"_s, u"GetLayout"_s);
             call << 0 << -1 << QStringList();
             QElapsedTimer timer;
             timer.start();
