@@ -65,7 +65,8 @@ QStringList Snapshot::menuLines(bool useFQDN, bool showLocalAddresses) const
                                lastUpdated,
                                lastError,
                                showLocalAddresses,
-                               QLocale()};
+                               QLocale(),
+                               std::nullopt};
     QStringList lines;
     for (const MenuEntry& entry : MenuContent::statusEntries(inputs)) {
         if (entry.item.kind != MenuItem::Kind::Separator)

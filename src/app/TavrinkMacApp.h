@@ -7,8 +7,11 @@
 #include <functional>
 #include <memory>
 
+class AlertPresenter;
 class Clipboard;
 class DefaultsStore;
+class LoginItemService;
+class QWidget;
 class HostnameModel;
 class MenuController;
 class NetworkStatusModel;
@@ -24,9 +27,13 @@ public:
         HostnameModel& hostname;
         StatusItem& statusItem;
         Clipboard& clipboard;
+        LoginItemService& loginItems;
+        AlertPresenter& alerts;
         std::function<std::unique_ptr<NetworkStatusModel>()> makeNetworkStatus;
         QString resourcesPath;
     };
+    static constexpr auto settingsWindowId = "tavrink.settings";
+    static constexpr auto aboutWindowId = "tavrink.about";
 
     /// Registers the default settings last, before anything reads them.
     explicit TavrinkMacApp(Parts parts, QObject* parent = nullptr);
@@ -37,6 +44,10 @@ public:
     /// The one network status model, made on first use.
     NetworkStatusModel& networkStatus();
     MenuController* menu() const { return m_menu.get(); }
+    /// Shows the settings window, making it if there is none, in front of other applications.
+    void openSettingsWindow();
+    /// Shows the about window, making it if there is none, in front of other applications.
+    void openAboutWindow();
 
     /// The label's text: the hostname in the form asked for, or empty when the icon is to show.
     static QString labelText(bool showHostnameInBar, bool useFQDN, const QString& fullName, const QString& shortName);
@@ -47,6 +58,8 @@ Q_SIGNALS:
     void quitRequested();
 
 private:
+    void presentWindow(const QString& id, const QString& title, std::unique_ptr<QWidget> root);
+    QImage applicationIcon() const;
     void updateLabel();
     void updateMenu();
 

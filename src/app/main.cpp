@@ -1,6 +1,7 @@
 // Wires Tavrink's concrete parts together and runs what the arguments ask for.
 
 #include "app/CommandLine.h"
+#include "app/MessageBoxAlertPresenter.h"
 #include "app/SnapshotCommand.h"
 #include "app/TavrinkMacApp.h"
 #include "app/WatchCommand.h"
@@ -15,6 +16,7 @@
 #include "platform/linux/SignalNotifier.h"
 #include "platform/linux/StatusNotifierItem.h"
 #include "platform/linux/TimerfdClock.h"
+#include "platform/linux/XdgAutostartLoginItem.h"
 #include "settings/BundleInfo.h"
 #include "settings/DefaultsStore.h"
 #include "settings/SettingsKey.h"
@@ -83,7 +85,10 @@ int runPanel(int argc, char* argv[], const CommandLine::Options& options)
     Parts parts(options);
     StatusNotifierItem statusItem(QDBusConnection::sessionBus(), u"com.kelvandrosi.Tavrink"_s);
     QtClipboard clipboard;
-    TavrinkMacApp tavrink({parts.settings, parts.hostname, statusItem, clipboard,
+    XdgAutostartLoginItem loginItems(XdgAutostartLoginItem::standardAutostartFolder(), BundleInfo::currentExecutable(),
+                                     u"com.kelvandrosi.Tavrink"_s);
+    MessageBoxAlertPresenter alerts;
+    TavrinkMacApp tavrink({parts.settings, parts.hostname, statusItem, clipboard, loginItems, alerts,
                            [&parts] { return parts.makeNetworkStatus(); }, BundleInfo::resourcesPath()});
     SignalNotifier signals({SIGINT, SIGTERM});
     QObject::connect(&signals, &SignalNotifier::received, &app, &QCoreApplication::quit);

@@ -62,7 +62,9 @@ QList<MenuEntry> entries(const Inputs& inputs)
     QList<MenuEntry> menu = statusEntries(inputs);
     menu.append(button(u"Refresh Now"_s, u"view-refresh"_s, MenuEntry::Command::Refresh, {}, u"r"_s));
     menu.append(separator());
-    // The application commands (about, updates, settings) will stand here, before quit.
+    menu.append(button(u"About Tavrink "_s + inputs.version.value_or(u"?"_s), {}, MenuEntry::Command::OpenAbout));
+    // "Check for Updates…" will stand here, between about and settings.
+    menu.append(button(u"Settings…"_s, {}, MenuEntry::Command::OpenSettings));
     menu.append(button(u"Quit Tavrink"_s, {}, MenuEntry::Command::Quit, {}, u"q"_s));
     return menu;
 }

@@ -21,11 +21,13 @@ struct Inputs {
     std::optional<QString> lastError;
     bool showLocalAddresses = true;
     QLocale locale;
+    /// The bundle's short version; absent shows as "?".
+    std::optional<QString> version;
 };
 
 /// The identity entries and the status line: what the menu shows above "Refresh Now".
 QList<MenuEntry> statusEntries(const Inputs& inputs);
-/// The whole menu: status entries, refresh, and quit.
+/// The whole menu: status entries, refresh, about, settings and quit.
 QList<MenuEntry> entries(const Inputs& inputs);
 
 } // namespace MenuContent

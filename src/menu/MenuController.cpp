@@ -4,10 +4,13 @@
 #include "network/HostnameModel.h"
 #include "network/NetworkStatusModel.h"
 #include "platform/Clipboard.h"
+#include "settings/BundleInfo.h"
 #include "settings/DefaultsStore.h"
 #include "settings/SettingsKey.h"
 
 #include <QTimer>
+
+using namespace Qt::StringLiterals;
 
 MenuController::MenuController(NetworkStatusModel& model, DefaultsStore& settings, HostnameModel& hostname,
                                Clipboard& clipboard, QObject* parent)
@@ -41,7 +44,8 @@ void MenuController::rebuild()
     m_isRebuildPending = false;
     m_entries = MenuContent::entries({hostname(), m_model.publicAddress(), m_model.tailscaleAddresses(),
                                       m_model.localAddresses(), m_model.lastUpdated(), m_model.lastError(),
-                                      m_settings.boolValue(SettingsKey::showLocalAddresses, true), QLocale()});
+                                      m_settings.boolValue(SettingsKey::showLocalAddresses, true), QLocale(),
+                                      BundleInfo::infoString(u"CFBundleShortVersionString"_s)});
     Q_EMIT entriesChanged();
 }
 
@@ -60,6 +64,12 @@ void MenuController::choose(int index)
         break;
     case MenuEntry::Command::Refresh:
         m_model.refresh();
+        break;
+    case MenuEntry::Command::OpenAbout:
+        Q_EMIT aboutRequested();
+        break;
+    case MenuEntry::Command::OpenSettings:
+        Q_EMIT settingsRequested();
         break;
     case MenuEntry::Command::Quit:
         Q_EMIT quitRequested();

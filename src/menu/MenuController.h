@@ -26,6 +26,8 @@ public:
 
 Q_SIGNALS:
     void entriesChanged();
+    void aboutRequested();
+    void settingsRequested();
     void quitRequested();
 
 private:

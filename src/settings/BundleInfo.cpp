@@ -43,4 +43,14 @@ std::optional<QString> infoString(const QString& key, const QString& executableP
     return value.toString();
 }
 
+QString versionLine(const std::optional<QString>& shortVersion, const std::optional<QString>& build)
+{
+    return u"Version %1 (%2)"_s.arg(shortVersion.value_or(u"?"_s), build.value_or(u"?"_s));
+}
+
+QString versionLine()
+{
+    return versionLine(infoString(u"CFBundleShortVersionString"_s), infoString(u"CFBundleVersion"_s));
+}
+
 } // namespace BundleInfo

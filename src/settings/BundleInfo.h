@@ -15,4 +15,9 @@ QString bundlePath(const QString& executablePath = currentExecutable());
 QString resourcesPath(const QString& executablePath = currentExecutable());
 /// A string value of the bundle's Info.json; absent when missing, unreadable or not a string.
 std::optional<QString> infoString(const QString& key, const QString& executablePath = currentExecutable());
+/// "Version 1.4 (27)", with "?" for each value that is absent.
+QString versionLine(const std::optional<QString>& shortVersion, const std::optional<QString>& build);
+/// The version line of the running bundle.
+QString versionLine();
+
 } // namespace BundleInfo

@@ -4,6 +4,7 @@
 
 #include "FakeClock.h"
 #include "Fakes.h"
+#include "ScriptedAlertPresenter.h"
 #include "TestWatcher.h"
 #include "app/TavrinkMacApp.h"
 #include "network/HostnameModel.h"
@@ -11,9 +12,11 @@
 #include "platform/linux/DBusTypes.h"
 #include "platform/linux/QtClipboard.h"
 #include "platform/linux/StatusNotifierItem.h"
+#include "platform/linux/XdgAutostartLoginItem.h"
 #include "settings/DefaultsStore.h"
 #include "settings/SettingsKey.h"
 
+#include <QApplication>
 #include <QDBusArgument>
 #include <QDBusMessage>
 #include <QDBusReply>
@@ -24,6 +27,7 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QWidget>
 
 using namespace Qt::StringLiterals;
 
@@ -54,6 +58,8 @@ private:
     FakeClock m_clock;
     RecordingErrorLog m_log;
     QtClipboard m_clipboard;
+    ScriptedAlertPresenter m_alerts;
+    std::unique_ptr<XdgAutostartLoginItem> m_loginItems;
     std::unique_ptr<TestWatcher> m_watcher;
     std::unique_ptr<DefaultsStore> m_settings;
     std::unique_ptr<HostnameModel> m_hostname;
@@ -134,9 +140,11 @@ private Q_SLOTS:
         m_hostname = std::make_unique<HostnameModel>([] { return u"studio"_s; },
                                                      [](const QString& name) { return name + u".example.com"_s; });
         m_item = std::make_unique<StatusNotifierItem>(QDBusConnection::sessionBus(), u"com.kelvandrosi.Tavrink"_s);
+        m_loginItems = std::make_unique<XdgAutostartLoginItem>(
+            m_config.filePath(u"autostart"_s), u"/opt/Tavrink.app/bin/tavrink"_s, u"com.kelvandrosi.Tavrink"_s);
         const QString resources = qEnvironmentVariable("TAVRINK_SOURCE") + u"/resources/share"_s;
         m_app = std::make_unique<TavrinkMacApp>(TavrinkMacApp::Parts{
-            *m_settings, *m_hostname, *m_item, m_clipboard,
+            *m_settings, *m_hostname, *m_item, m_clipboard, *m_loginItems, m_alerts,
             [this] {
                 return std::make_unique<NetworkStatusModel>(NetworkStatusModel::Dependencies{
                     m_inventory, m_clock, m_log, std::make_unique<FakePathMonitor>(), nullptr, nullptr});
@@ -205,7 +213,8 @@ private Q_SLOTS:
         QCOMPARE(layout().properties.value(u"children-display"_s).toString(), u"submenu"_s);
         QCOMPARE(labels(),
                  (QStringList{u"Hostname: studio"_s, u"Public IP unavailable"_s, u"Tailscale: 100.101.102.103"_s,
-                              u"Wi-Fi: 192.168.1.20"_s, u"---"_s, u"Refresh Now"_s, u"---"_s, u"Quit Tavrink"_s}));
+                              u"Wi-Fi: 192.168.1.20"_s, u"---"_s, u"Refresh Now"_s, u"---"_s, u"About Tavrink ?"_s,
+                              u"Settings…"_s, u"Quit Tavrink"_s}));
         const QList<DBusMenuLayoutItem> all = rows();
         QCOMPARE(all[1].properties.value(u"enabled"_s).toBool(), false);
         QCOMPARE(all[1].properties.value(u"icon-name"_s).toString(), u"dialog-warning"_s);
@@ -249,6 +258,25 @@ private Q_SLOTS:
              {idOf(u"Refresh Now"_s), u"clicked"_s, QVariant::fromValue(QDBusVariant(QString())), 0u});
         QTRY_VERIFY(m_layoutUpdates > 0);
         QVERIFY(labels().contains(u"eth0: 10.0.0.9"_s));
+    }
+
+    void settingsChosenTwiceGivesOneWindow()
+    {
+        const auto windows = [](const QString& id) {
+            int count = 0;
+            const QList<QWidget*> all = QApplication::topLevelWidgets();
+            for (const QWidget* window : all)
+                count += window->objectName() == id && window->isVisible();
+            return count;
+        };
+        const QVariant noData = QVariant::fromValue(QDBusVariant(QString()));
+        call(u"/MenuBar"_s, kMenuInterface, u"Event"_s, {idOf(u"Settings…"_s), u"clicked"_s, noData, 0u});
+        call(u"/MenuBar"_s, kMenuInterface, u"Event"_s, {idOf(u"Settings…"_s), u"clicked"_s, noData, 0u});
+        QTRY_COMPARE(windows(u"tavrink.settings"_s), 1);
+        call(u"/MenuBar"_s, kMenuInterface, u"Event"_s, {idOf(u"About Tavrink ?"_s), u"clicked"_s, noData, 0u});
+        QTRY_COMPARE(windows(u"tavrink.about"_s), 1);
+        QTest::qWait(100);
+        QCOMPARE(windows(u"tavrink.settings"_s), 1);
     }
 
     void dbusmenuDumperSeesTheRows()

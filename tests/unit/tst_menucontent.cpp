@@ -26,6 +26,10 @@ QStringList describe(const QList<MenuEntry>& entries)
             line += u" copies-hostname"_s;
         if (entry.command == Command::Refresh)
             line += u" refreshes"_s;
+        if (entry.command == Command::OpenAbout)
+            line += u" opens-about"_s;
+        if (entry.command == Command::OpenSettings)
+            line += u" opens-settings"_s;
         if (entry.command == Command::Quit)
             line += u" quits"_s;
         if (!entry.item.shortcutKey.isEmpty())
@@ -36,6 +40,7 @@ QStringList describe(const QList<MenuEntry>& entries)
 }
 
 const QStringList kTail{u"[button] Refresh Now icon=view-refresh refreshes ctrl+r"_s, u"---"_s,
+                        u"[button] About Tavrink 1.4 opens-about"_s, u"[button] Settings… opens-settings"_s,
                         u"[button] Quit Tavrink quits ctrl+q"_s};
 
 } // namespace
@@ -104,6 +109,7 @@ private Q_SLOTS:
         QFETCH(QStringList, expected);
         MenuContent::Inputs inputs;
         inputs.hostname = u"studio"_s;
+        inputs.version = u"1.4"_s;
         if (hasPublic)
             inputs.publicAddress = u"203.0.113.7"_s;
         inputs.tailscaleAddresses = tailscale;
@@ -115,6 +121,13 @@ private Q_SLOTS:
         if (hasError)
             inputs.lastError = u"No public IPv4 service returned a valid address."_s;
         QCOMPARE(describe(MenuContent::entries(inputs)), expected);
+    }
+
+    void unknownVersionShowsAQuestionMark()
+    {
+        MenuContent::Inputs inputs;
+        const QStringList menu = describe(MenuContent::entries(inputs));
+        QVERIFY(menu.contains(u"[button] About Tavrink ? opens-about"_s));
     }
 };
 

@@ -1,8 +1,10 @@
 #pragma once
 
 #include "platform/ErrorLog.h"
+#include "platform/LoginItemService.h"
 #include "platform/NetworkInventory.h"
 #include "platform/PathMonitor.h"
+#include "platform/StatusItem.h"
 #include "platform/WakeMonitor.h"
 
 #include <QStringList>
@@ -45,4 +47,46 @@ class RecordingErrorLog : public ErrorLog {
 public:
     QStringList messages;
     void error(const QString& message) override { messages.append(message); }
+};
+
+/// A login-item system the test scripts: what registering leads to, and whether it fails.
+class FakeLoginItemService : public LoginItemService {
+public:
+    Status current = Status::NotRegistered;
+    Status afterRegistering = Status::Enabled;
+    std::optional<QString> failure;
+    int openedSettings = 0;
+
+    Status status() override { return current; }
+    std::optional<QString> registerItem() override
+    {
+        if (!failure)
+            current = afterRegistering;
+        return failure;
+    }
+    std::optional<QString> unregisterItem() override
+    {
+        if (!failure)
+            current = Status::NotRegistered;
+        return failure;
+    }
+    void openSettings() override { ++openedSettings; }
+};
+
+/// A panel item that keeps what it is told.
+class FakeStatusItem : public StatusItem {
+    Q_OBJECT
+public:
+    QString label;
+    QString title;
+    QList<MenuItem> menu;
+    bool isShown = false;
+
+    void setLabel(const QString& text) override { label = text; }
+    void setIcon(const QList<QImage>&) override { }
+    void setApplicationIcon(const QImage&) override { }
+    void setTitle(const QString& text) override { title = text; }
+    void setMenu(const QList<MenuItem>& items) override { menu = items; }
+    void show() override { isShown = true; }
+    void choose(int index) { Q_EMIT itemChosen(index); }
 };

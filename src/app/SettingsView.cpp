@@ -1,0 +1,164 @@
+#include "app/SettingsView.h"
+
+#include "app/FontRoles.h"
+#include "network/HostnameModel.h"
+#include "platform/AlertPresenter.h"
+#include "settings/DefaultsStore.h"
+#include "settings/LaunchAtLogin.h"
+#include "settings/SettingsKey.h"
+
+#include <QCheckBox>
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+QLabel* caption(const QString& text, QWidget* parent)
+{
+    auto* label = new QLabel(text, parent);
+    label->setFont(FontRoles::caption());
+    label->setWordWrap(true);
+    FontRoles::makeSecondary(*label);
+    return label;
+}
+
+} // namespace
+
+SettingsView::SettingsView(Parts parts, QWidget* parent)
+    : QWidget(parent)
+    , m_parts(std::move(parts))
+{
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(20, 20, 20, 20);
+    layout->setSpacing(20);
+    layout->addWidget(header());
+    auto* divider = new QFrame(this);
+    divider->setFrameShape(QFrame::HLine);
+    divider->setFrameShadow(QFrame::Sunken);
+    layout->addWidget(divider);
+    layout->addWidget(form());
+    layout->addStretch();
+    setFixedSize(width, height);
+
+    connect(&m_parts.settings, &DefaultsStore::valueChanged, this, &SettingsView::followSettings);
+    connect(&m_parts.hostname, &HostnameModel::resolved, this, &SettingsView::followSettings);
+    followSettings();
+    readLaunchAtLogin();
+}
+
+QWidget* SettingsView::header()
+{
+    auto* header = new QWidget(this);
+    auto* row = new QHBoxLayout(header);
+    row->setContentsMargins(0, 0, 0, 0);
+    row->setSpacing(16);
+    auto* icon = new QLabel(header);
+    QPixmap pixmap(64, 64);
+    pixmap.fill(Qt::transparent);
+    if (!m_parts.applicationIcon.isNull())
+        pixmap = QPixmap::fromImage(
+            m_parts.applicationIcon.scaled(64, 64, Qt::KeepAspectRatio, Qt::SmoothTransformation));
+    icon->setPixmap(pixmap);
+    row->addWidget(icon);
+    auto* texts = new QVBoxLayout;
+    texts->setSpacing(2);
+    auto* name = new QLabel(u"Tavrink"_s, header);
+    name->setFont(FontRoles::title2());
+    texts->addWidget(name);
+    auto* version = new QLabel(m_parts.versionLine, header);
+    version->setObjectName(u"version"_s);
+    version->setFont(FontRoles::callout());
+    FontRoles::makeSecondary(*version);
+    texts->addWidget(version);
+    row->addLayout(texts);
+    row->addStretch();
+    return header;
+}
+
+QWidget* SettingsView::form()
+{
+    auto* group = new QFrame(this);
+    group->setFrameShape(QFrame::StyledPanel);
+    auto* rows = new QVBoxLayout(group);
+    rows->setSpacing(4);
+    rows->addWidget(m_showHostname = settingSwitch(u"Show hostname in menu bar"_s, SettingsKey::showHostnameInBar, true));
+    rows->addWidget(caption(u"When off, only the icon is shown. Click it to see the hostname."_s, group));
+    rows->addSpacing(8);
+    rows->addWidget(m_useFQDN = settingSwitch(u"Use fully-qualified domain name (FQDN)"_s, SettingsKey::useFQDN, false));
+    m_preview = caption({}, group);
+    m_preview->setObjectName(u"hostnamePreview"_s);
+    m_preview->setFont(FontRoles::monospacedCaption());
+    rows->addWidget(m_preview);
+    rows->addSpacing(8);
+    rows->addWidget(m_showLocal = settingSwitch(u"Show local IP addresses"_s, SettingsKey::showLocalAddresses, true));
+    rows->addWidget(caption(u"Lists the address of each network interface — Wi-Fi, Ethernet, and any virtual adapters. "
+                            u"Turn off if virtual machines or containers make the menu long."_s,
+                            group));
+    rows->addSpacing(8);
+    m_launchAtLogin = new QCheckBox(u"Launch at login"_s, group);
+    connect(m_launchAtLogin, &QCheckBox::clicked, this, &SettingsView::onLaunchAtLoginFlipped);
+    rows->addWidget(m_launchAtLogin);
+    m_launchExplanation
+        = caption(u"Adds Tavrink to your Login Items so it is in the menu bar after every restart."_s, group);
+    rows->addWidget(m_launchExplanation);
+    m_approvalRow = new QWidget(group);
+    auto* approval = new QHBoxLayout(m_approvalRow);
+    approval->setContentsMargins(0, 0, 0, 0);
+    approval->setSpacing(6);
+    approval->addWidget(caption(u"Waiting for approval in System Settings › Login Items."_s, m_approvalRow));
+    auto* open = new QPushButton(u"Open…"_s, m_approvalRow);
+    connect(open, &QPushButton::clicked, this, [this] { LaunchAtLogin::openSystemSettings(m_parts.loginItems); });
+    approval->addWidget(open);
+    approval->addStretch();
+    rows->addWidget(m_approvalRow);
+    return group;
+}
+
+QCheckBox* SettingsView::settingSwitch(const QString& text, const QString& key, bool fallback)
+{
+    auto* box = new QCheckBox(text, this);
+    box->setChecked(m_parts.settings.boolValue(key, fallback));
+    connect(box, &QCheckBox::clicked, this, [this, key](bool isOn) { m_parts.settings.setValue(key, isOn); });
+    return box;
+}
+
+QString SettingsView::hostnamePreview() const
+{
+    return m_preview->text();
+}
+
+void SettingsView::followSettings()
+{
+    const DefaultsStore& settings = m_parts.settings;
+    m_showHostname->setChecked(settings.boolValue(SettingsKey::showHostnameInBar, true));
+    m_useFQDN->setChecked(settings.boolValue(SettingsKey::useFQDN, false));
+    m_showLocal->setChecked(settings.boolValue(SettingsKey::showLocalAddresses, true));
+    m_preview->setText(m_useFQDN->isChecked() ? m_parts.hostname.fullName() : m_parts.hostname.shortName());
+}
+
+void SettingsView::onLaunchAtLoginFlipped(bool isWanted)
+{
+    if (const std::optional<QString> error = LaunchAtLogin::setEnabled(m_parts.loginItems, isWanted))
+        m_parts.alerts.present({u"Could not change Launch at Login"_s, *error, {}, Alert::Style::Warning});
+    // The switch shows what the system now holds, not what was asked for.
+    readLaunchAtLogin();
+}
+
+void SettingsView::readLaunchAtLogin()
+{
+    m_launchAtLogin->setChecked(LaunchAtLogin::isEnabled(m_parts.loginItems));
+    const bool needsApproval = LaunchAtLogin::requiresApproval(m_parts.loginItems);
+    m_launchExplanation->setVisible(!needsApproval);
+    m_approvalRow->setVisible(needsApproval);
+}
+
+void SettingsView::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    readLaunchAtLogin();
+}

@@ -1,0 +1,59 @@
+#pragma once
+
+#include <QImage>
+#include <QWidget>
+
+class AlertPresenter;
+class DefaultsStore;
+class HostnameModel;
+class LoginItemService;
+class QCheckBox;
+class QLabel;
+class QWidget;
+
+/// The settings window's content: header, then four switches with a line of explanation each.
+/// Three write the settings at once; the fourth registers launch at login and always shows the
+/// state the system ended in.
+class SettingsView : public QWidget {
+    Q_OBJECT
+public:
+    static constexpr int width = 420;
+    static constexpr int height = 470;
+
+    struct Parts {
+        DefaultsStore& settings;
+        HostnameModel& hostname;
+        LoginItemService& loginItems;
+        AlertPresenter& alerts;
+        QImage applicationIcon;
+        QString versionLine;
+    };
+
+    explicit SettingsView(Parts parts, QWidget* parent = nullptr);
+
+    QCheckBox* showHostnameSwitch() const { return m_showHostname; }
+    QCheckBox* useFQDNSwitch() const { return m_useFQDN; }
+    QCheckBox* showLocalSwitch() const { return m_showLocal; }
+    QCheckBox* launchAtLoginSwitch() const { return m_launchAtLogin; }
+    QString hostnamePreview() const;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    QWidget* header();
+    QWidget* form();
+    QCheckBox* settingSwitch(const QString& text, const QString& key, bool fallback);
+    void followSettings();
+    void onLaunchAtLoginFlipped(bool isWanted);
+    void readLaunchAtLogin();
+
+    Parts m_parts;
+    QCheckBox* m_showHostname = nullptr;
+    QCheckBox* m_useFQDN = nullptr;
+    QCheckBox* m_showLocal = nullptr;
+    QCheckBox* m_launchAtLogin = nullptr;
+    QLabel* m_preview = nullptr;
+    QLabel* m_launchExplanation = nullptr;
+    QWidget* m_approvalRow = nullptr;
+};
