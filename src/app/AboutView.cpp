@@ -15,7 +15,9 @@ QLabel* centredLabel(const QString& text, const QFont& font, QWidget* parent)
     auto* label = new QLabel(text, parent);
     label->setFont(font);
     label->setAlignment(Qt::AlignHCenter);
+    // Long texts wrap within the content width rather than widen the window.
     label->setWordWrap(true);
+    label->setMinimumWidth(AboutView::fixedWidth - 2 * AboutView::margin);
     return label;
 }
 
@@ -55,6 +57,6 @@ AboutView::AboutView(const QImage& applicationIcon, const QString& versionLine, 
     layout->addWidget(link);
 
     // The width is fixed whatever the texts; the height follows them.
-    setFixedWidth(width);
-    setFixedHeight(heightForWidth(width) > 0 ? heightForWidth(width) : sizeHint().height());
+    setFixedWidth(fixedWidth);
+    setFixedHeight(layout->totalHeightForWidth(fixedWidth));
 }

@@ -7,7 +7,7 @@
 class AboutView : public QWidget {
     Q_OBJECT
 public:
-    static constexpr int width = 300;
+    static constexpr int fixedWidth = 300;
     static constexpr int margin = 28;
 
     AboutView(const QImage& applicationIcon, const QString& versionLine, QWidget* parent = nullptr);

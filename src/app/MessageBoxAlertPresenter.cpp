@@ -10,7 +10,7 @@ int MessageBoxAlertPresenter::present(const Alert& alert)
     box.setWindowModality(Qt::ApplicationModal);
     box.setText(alert.message);
     box.setInformativeText(alert.informativeText);
-    box.setIcon(alert.style == Alert::Style::Critical  ? QMessageBox::Critical
+    box.setIcon(alert.style == Alert::Style::Critical      ? QMessageBox::Critical
                     : alert.style == Alert::Style::Warning ? QMessageBox::Warning
                                                            : QMessageBox::Information);
     const QStringList labels = alert.buttons.isEmpty() ? QStringList{QStringLiteral("OK")} : alert.buttons;

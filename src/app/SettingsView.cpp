@@ -36,6 +36,8 @@ SettingsView::SettingsView(Parts parts, QWidget* parent)
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(20, 20, 20, 20);
     layout->setSpacing(20);
+    // The content sits in the middle of the fixed frame.
+    layout->addStretch();
     layout->addWidget(header());
     auto* divider = new QFrame(this);
     divider->setFrameShape(QFrame::HLine);
@@ -43,7 +45,7 @@ SettingsView::SettingsView(Parts parts, QWidget* parent)
     layout->addWidget(divider);
     layout->addWidget(form());
     layout->addStretch();
-    setFixedSize(width, height);
+    setFixedSize(fixedWidth, fixedHeight);
 
     connect(&m_parts.settings, &DefaultsStore::valueChanged, this, &SettingsView::followSettings);
     connect(&m_parts.hostname, &HostnameModel::resolved, this, &SettingsView::followSettings);
@@ -61,8 +63,8 @@ QWidget* SettingsView::header()
     QPixmap pixmap(64, 64);
     pixmap.fill(Qt::transparent);
     if (!m_parts.applicationIcon.isNull())
-        pixmap = QPixmap::fromImage(
-            m_parts.applicationIcon.scaled(64, 64, Qt::KeepAspectRatio, Qt::SmoothTransformation));
+        pixmap
+            = QPixmap::fromImage(m_parts.applicationIcon.scaled(64, 64, Qt::KeepAspectRatio, Qt::SmoothTransformation));
     icon->setPixmap(pixmap);
     row->addWidget(icon);
     auto* texts = new QVBoxLayout;
@@ -86,10 +88,12 @@ QWidget* SettingsView::form()
     group->setFrameShape(QFrame::StyledPanel);
     auto* rows = new QVBoxLayout(group);
     rows->setSpacing(4);
-    rows->addWidget(m_showHostname = settingSwitch(u"Show hostname in menu bar"_s, SettingsKey::showHostnameInBar, true));
+    rows->addWidget(m_showHostname
+                    = settingSwitch(u"Show hostname in menu bar"_s, SettingsKey::showHostnameInBar, true));
     rows->addWidget(caption(u"When off, only the icon is shown. Click it to see the hostname."_s, group));
     rows->addSpacing(8);
-    rows->addWidget(m_useFQDN = settingSwitch(u"Use fully-qualified domain name (FQDN)"_s, SettingsKey::useFQDN, false));
+    rows->addWidget(m_useFQDN
+                    = settingSwitch(u"Use fully-qualified domain name (FQDN)"_s, SettingsKey::useFQDN, false));
     m_preview = caption({}, group);
     m_preview->setObjectName(u"hostnamePreview"_s);
     m_preview->setFont(FontRoles::monospacedCaption());

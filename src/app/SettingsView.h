@@ -17,8 +17,8 @@ class QWidget;
 class SettingsView : public QWidget {
     Q_OBJECT
 public:
-    static constexpr int width = 420;
-    static constexpr int height = 470;
+    static constexpr int fixedWidth = 420;
+    static constexpr int fixedHeight = 470;
 
     struct Parts {
         DefaultsStore& settings;

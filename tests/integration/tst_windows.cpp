@@ -177,8 +177,9 @@ private Q_SLOTS:
             file.write(info.toUtf8());
         }
         const QString executable = bundle.filePath(u"bin/tavrink"_s);
-        const QString line = BundleInfo::versionLine(BundleInfo::infoString(u"CFBundleShortVersionString"_s, executable),
-                                                     BundleInfo::infoString(u"CFBundleVersion"_s, executable));
+        const QString line
+            = BundleInfo::versionLine(BundleInfo::infoString(u"CFBundleShortVersionString"_s, executable),
+                                      BundleInfo::infoString(u"CFBundleVersion"_s, executable));
         QCOMPARE(line, expected);
         AboutView about({}, line);
         QCOMPARE(about.findChild<QLabel*>(u"version"_s)->text(), expected);
@@ -215,8 +216,22 @@ private Q_SLOTS:
             QVERIFY(flags & Qt::WindowCloseButtonHint);
             QVERIFY(!(flags & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint)));
         }
-        QCOMPARE(windows(u"tavrink.settings"_s).first()->size(), QSize(SettingsView::width, SettingsView::height));
-        QCOMPARE(windows(u"tavrink.about"_s).first()->width(), AboutView::width);
+        QCOMPARE(windows(u"tavrink.settings"_s).first()->size(),
+                 QSize(SettingsView::fixedWidth, SettingsView::fixedHeight));
+        QCOMPARE(windows(u"tavrink.about"_s).first()->width(), AboutView::fixedWidth);
+    }
+
+    void aboutContentFitsItsHeight()
+    {
+        AboutView about(QImage(), u"Version 1.4 (27)"_s);
+        about.show();
+        const QList<QLabel*> labels = about.findChildren<QLabel*>();
+        for (const QLabel* label : labels) {
+            QVERIFY2(label->geometry().top() >= AboutView::margin - 1, qPrintable(label->text()));
+            QVERIFY2(label->geometry().bottom() <= about.height() - AboutView::margin + 1, qPrintable(label->text()));
+            QVERIFY(label->height() >= label->sizeHint().height() || label->wordWrap());
+        }
+        QCOMPARE(about.width(), AboutView::fixedWidth);
     }
 };
 

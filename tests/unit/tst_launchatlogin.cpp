@@ -79,8 +79,8 @@ private Q_SLOTS:
         QTest::newRow("Exec in another group only")
             << QByteArray("[Desktop Entry]\nType=Application\n[Desktop Action x]\nExec=/opt/Tavrink.app/bin/tavrink\n")
             << Status::NotFound;
-        QTest::newRow("unterminated quote") << QByteArray("[Desktop Entry]\nExec=\"/opt/Tavrink.app/bin/tavrink\n")
-                                            << Status::NotFound;
+        QTest::newRow("unterminated quote")
+            << QByteArray("[Desktop Entry]\nExec=\"/opt/Tavrink.app/bin/tavrink\n") << Status::NotFound;
     }
     void status()
     {

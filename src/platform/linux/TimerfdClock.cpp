@@ -30,11 +30,11 @@ public:
         const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(interval);
         const timespec period{static_cast<time_t>(seconds.count()),
                               static_cast<long>(std::chrono::nanoseconds(interval - seconds).count())};
-        itimerspec spec{};
-        spec.it_value = period;
+        itimerspec timing{};
+        timing.it_value = period;
         if (repeats)
-            spec.it_interval = period;
-        timerfd_settime(m_fd, 0, &spec, nullptr);
+            timing.it_interval = period;
+        timerfd_settime(m_fd, 0, &timing, nullptr);
         m_notifier = std::make_unique<QSocketNotifier>(m_fd, QSocketNotifier::Read);
         QObject::connect(m_notifier.get(), &QSocketNotifier::activated, [this] {
             std::uint64_t expirations = 0;

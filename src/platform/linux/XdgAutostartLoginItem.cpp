@@ -31,7 +31,7 @@ QHash<QString, QString> desktopEntryKeys(const QByteArray& text)
 
 QString quotedArgument(const QString& argument)
 {
-    // Inside double quotes, the desktop entry specification escapes " ` $ and \ with a backslash;
+    // Inside double quotes, desktop entries escape " ` $ and \ with a backslash;
     // the value itself then escapes each backslash once more.
     QString quoted;
     for (const QChar c : argument) {
@@ -101,9 +101,9 @@ void XdgAutostartLoginItem::openSettings()
 {
     // The desktop's own startup-applications page where one is known; the folder otherwise.
     static const QList<QPair<QString, QStringList>> pages{
-        {u"xfce4-session-settings"_s, {}},         {u"gnome-session-properties"_s, {}},
+        {u"xfce4-session-settings"_s, {}},           {u"gnome-session-properties"_s, {}},
         {u"systemsettings"_s, {u"kcm_autostart"_s}}, {u"mate-session-properties"_s, {}},
-        {u"cinnamon-settings"_s, {u"startup"_s}},  {u"lxqt-config-session"_s, {}},
+        {u"cinnamon-settings"_s, {u"startup"_s}},    {u"lxqt-config-session"_s, {}},
     };
     const QString desktop = qEnvironmentVariable("XDG_CURRENT_DESKTOP").toLower();
     for (const auto& [program, arguments] : pages) {
