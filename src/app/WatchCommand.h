@@ -1,5 +1,7 @@
 #pragma once
 
+#include "network/OncePerTurn.h"
+
 #include <QObject>
 
 #include <cstdio>
@@ -15,11 +17,10 @@ public:
     WatchCommand(NetworkStatusModel& model, HostnameModel& hostname, std::FILE* output, QObject* parent = nullptr);
 
 private:
-    void schedulePrint();
     void print();
 
     NetworkStatusModel& m_model;
     HostnameModel& m_hostname;
     std::FILE* m_output;
-    bool m_isPrintPending = false;
+    OncePerTurn m_printer;
 };

@@ -8,8 +8,6 @@
 #include "settings/DefaultsStore.h"
 #include "settings/SettingsKey.h"
 
-#include <QTimer>
-
 using namespace Qt::StringLiterals;
 
 MenuController::MenuController(NetworkStatusModel& model, DefaultsStore& settings, HostnameModel& hostname,
@@ -19,10 +17,11 @@ MenuController::MenuController(NetworkStatusModel& model, DefaultsStore& setting
     , m_settings(settings)
     , m_hostname(hostname)
     , m_clipboard(clipboard)
+    , m_rebuilder([this] { rebuild(); })
 {
-    connect(&m_model, &NetworkStatusModel::published, this, &MenuController::scheduleRebuild);
-    connect(&m_settings, &DefaultsStore::valueChanged, this, &MenuController::scheduleRebuild);
-    connect(&m_hostname, &HostnameModel::resolved, this, &MenuController::scheduleRebuild);
+    connect(&m_model, &NetworkStatusModel::published, &m_rebuilder, &OncePerTurn::request);
+    connect(&m_settings, &DefaultsStore::valueChanged, &m_rebuilder, &OncePerTurn::request);
+    connect(&m_hostname, &HostnameModel::resolved, &m_rebuilder, &OncePerTurn::request);
     rebuild();
 }
 
@@ -31,17 +30,8 @@ QString MenuController::hostname() const
     return m_settings.boolValue(SettingsKey::useFQDN, false) ? m_hostname.fullName() : m_hostname.shortName();
 }
 
-void MenuController::scheduleRebuild()
-{
-    if (m_isRebuildPending)
-        return;
-    m_isRebuildPending = true;
-    QTimer::singleShot(0, this, &MenuController::rebuild);
-}
-
 void MenuController::rebuild()
 {
-    m_isRebuildPending = false;
     m_entries = MenuContent::entries({hostname(), m_model.publicAddress(), m_model.tailscaleAddresses(),
                                       m_model.localAddresses(), m_model.lastUpdated(), m_model.lastError(),
                                       m_settings.boolValue(SettingsKey::showLocalAddresses, true), QLocale(),

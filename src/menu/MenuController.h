@@ -1,6 +1,7 @@
 #pragma once
 
 #include "menu/MenuEntry.h"
+#include "network/OncePerTurn.h"
 
 #include <QList>
 #include <QObject>
@@ -31,7 +32,6 @@ Q_SIGNALS:
     void quitRequested();
 
 private:
-    void scheduleRebuild();
     void rebuild();
 
     NetworkStatusModel& m_model;
@@ -39,5 +39,5 @@ private:
     HostnameModel& m_hostname;
     Clipboard& m_clipboard;
     QList<MenuEntry> m_entries;
-    bool m_isRebuildPending = false;
+    OncePerTurn m_rebuilder;
 };

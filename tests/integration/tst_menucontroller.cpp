@@ -1,5 +1,5 @@
 #include "FakeClipboard.h"
-#include "FakeClock.h"
+#include "FakeNetwork.h"
 #include "Fakes.h"
 #include "menu/MenuController.h"
 #include "network/HostnameModel.h"
@@ -17,9 +17,7 @@ class TestMenuController : public QObject {
     Q_OBJECT
 private:
     QTemporaryDir m_dir;
-    FakeInventory m_inventory;
-    FakeClock m_clock;
-    RecordingErrorLog m_log;
+    FakeNetwork m_network;
     FakeClipboard m_clipboard;
     std::unique_ptr<DefaultsStore> m_settings;
     std::unique_ptr<HostnameModel> m_hostname;
@@ -40,16 +38,15 @@ private Q_SLOTS:
     void init()
     {
         QFile::remove(m_dir.filePath(u"Tavrink.conf"_s));
-        m_inventory = FakeInventory();
-        m_inventory.entries = {FakeInventory::up(u"wlan0"_s, u"192.168.1.20"_s)};
-        m_inventory.names = {{u"wlan0"_s, u"Wi-Fi"_s}};
+        m_network.inventory = FakeInventory();
+        m_network.inventory.entries = {FakeInventory::up(u"wlan0"_s, u"192.168.1.20"_s)};
+        m_network.inventory.names = {{u"wlan0"_s, u"Wi-Fi"_s}};
         m_clipboard.texts.clear();
         m_settings = std::make_unique<DefaultsStore>(m_dir.filePath(u"Tavrink.conf"_s));
         registerTavrinkDefaults(*m_settings);
         m_hostname = std::make_unique<HostnameModel>([] { return u"studio.example.com"_s; },
                                                      [](const QString&) { return QString(); });
-        m_model = std::make_unique<NetworkStatusModel>(NetworkStatusModel::Dependencies{
-            m_inventory, m_clock, m_log, std::make_unique<FakePathMonitor>(), nullptr, nullptr});
+        m_model = m_network.makeModel();
         m_menu = std::make_unique<MenuController>(*m_model, *m_settings, *m_hostname, m_clipboard);
     }
 
@@ -78,9 +75,9 @@ private Q_SLOTS:
 
     void refreshAndQuit()
     {
-        const int reads = m_inventory.readCount;
+        const int reads = m_network.inventory.readCount;
         m_menu->choose(indexOf(u"Refresh Now"_s));
-        QCOMPARE(m_inventory.readCount, reads + 1);
+        QCOMPARE(m_network.inventory.readCount, reads + 1);
         QSignalSpy quit(m_menu.get(), &MenuController::quitRequested);
         m_menu->choose(indexOf(u"Quit Tavrink"_s));
         QCOMPARE(quit.count(), 1);
@@ -89,7 +86,7 @@ private Q_SLOTS:
     void oneRebuildPerTurnOfTheEventLoop()
     {
         QSignalSpy changed(m_menu.get(), &MenuController::entriesChanged);
-        m_inventory.entries.push_back(FakeInventory::up(u"eth0"_s, u"10.0.0.9"_s));
+        m_network.inventory.entries.push_back(FakeInventory::up(u"eth0"_s, u"10.0.0.9"_s));
         m_model->refresh(); // two assignments
         m_settings->setValue(SettingsKey::showLocalAddresses, true);
         QTRY_COMPARE(changed.count(), 1);

@@ -2,7 +2,7 @@
 // and DBusMenu, the real clipboard under Xvfb read back with xclip, and dbusmenu-dumper as an
 // independent client.
 
-#include "FakeClock.h"
+#include "FakeNetwork.h"
 #include "Fakes.h"
 #include "ScriptedAlertPresenter.h"
 #include "TestWatcher.h"
@@ -54,9 +54,7 @@ class TestPanelItem : public QObject {
     Q_OBJECT
 private:
     QTemporaryDir m_config;
-    FakeInventory m_inventory;
-    FakeClock m_clock;
-    RecordingErrorLog m_log;
+    FakeNetwork m_network;
     QtClipboard m_clipboard;
     ScriptedAlertPresenter m_alerts;
     std::unique_ptr<XdgAutostartLoginItem> m_loginItems;
@@ -130,10 +128,10 @@ private Q_SLOTS:
     void init()
     {
         QFile::remove(m_config.filePath(u"Tavrink.conf"_s));
-        m_inventory = FakeInventory();
-        m_inventory.entries = {FakeInventory::up(u"wlan0"_s, u"192.168.1.20"_s),
-                               FakeInventory::up(u"tailscale0"_s, u"100.101.102.103"_s)};
-        m_inventory.names = {{u"wlan0"_s, u"Wi-Fi"_s}};
+        m_network.inventory = FakeInventory();
+        m_network.inventory.entries = {FakeInventory::up(u"wlan0"_s, u"192.168.1.20"_s),
+                                       FakeInventory::up(u"tailscale0"_s, u"100.101.102.103"_s)};
+        m_network.inventory.names = {{u"wlan0"_s, u"Wi-Fi"_s}};
         m_watcher = std::make_unique<TestWatcher>(u"panel"_s);
         QVERIFY(m_watcher->start());
         m_settings = std::make_unique<DefaultsStore>(m_config.filePath(u"Tavrink.conf"_s));
@@ -143,13 +141,9 @@ private Q_SLOTS:
         m_loginItems = std::make_unique<XdgAutostartLoginItem>(
             m_config.filePath(u"autostart"_s), u"/opt/Tavrink.app/bin/tavrink"_s, u"com.kelvandrosi.Tavrink"_s);
         const QString resources = qEnvironmentVariable("TAVRINK_SOURCE") + u"/resources/share"_s;
-        m_app = std::make_unique<TavrinkMacApp>(TavrinkMacApp::Parts{
-            *m_settings, *m_hostname, *m_item, m_clipboard, *m_loginItems, m_alerts,
-            [this] {
-                return std::make_unique<NetworkStatusModel>(NetworkStatusModel::Dependencies{
-                    m_inventory, m_clock, m_log, std::make_unique<FakePathMonitor>(), nullptr, nullptr});
-            },
-            resources});
+        m_app = std::make_unique<TavrinkMacApp>(
+            TavrinkMacApp::Parts{*m_settings, *m_hostname, *m_item, m_clipboard, *m_loginItems, m_alerts,
+                                 [this] { return m_network.makeModel(); }, resources});
         m_app->start();
         QTRY_VERIFY(m_item->isRegistered());
         QTRY_COMPARE(itemProperty(u"XAyatanaLabel"_s).toString(), u"studio"_s);
@@ -253,7 +247,7 @@ private Q_SLOTS:
     {
         QVERIFY(m_watcher->connection().connect(m_item->serviceName(), u"/MenuBar"_s, kMenuInterface,
                                                 u"LayoutUpdated"_s, this, SLOT(onLayoutUpdated(uint, int))));
-        m_inventory.entries.push_back(FakeInventory::up(u"eth0"_s, u"10.0.0.9"_s));
+        m_network.inventory.entries.push_back(FakeInventory::up(u"eth0"_s, u"10.0.0.9"_s));
         call(u"/MenuBar"_s, kMenuInterface, u"Event"_s,
              {idOf(u"Refresh Now"_s), u"clicked"_s, QVariant::fromValue(QDBusVariant(QString())), 0u});
         QTRY_VERIFY(m_layoutUpdates > 0);

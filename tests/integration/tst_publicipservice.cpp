@@ -47,8 +47,7 @@ private Q_SLOTS:
         m_certificates = std::make_unique<TestCertificates>();
         if (!m_certificates->isValid())
             QSKIP(qPrintable(u"the openssl command is needed: "_s + m_certificates->errorString()));
-        qputenv("SSL_CERT_FILE", m_certificates->authorityFile().toUtf8());
-        qunsetenv("SSL_CERT_DIR");
+        m_certificates->trustInThisProcess();
     }
 
     void singleReply_data()

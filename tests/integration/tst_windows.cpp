@@ -1,7 +1,7 @@
 // The settings and about windows on an X server of their own, with the application around them.
 
 #include "FakeClipboard.h"
-#include "FakeClock.h"
+#include "FakeNetwork.h"
 #include "Fakes.h"
 #include "ScriptedAlertPresenter.h"
 #include "app/AboutView.h"
@@ -28,9 +28,7 @@ class TestWindows : public QObject {
     Q_OBJECT
 private:
     QTemporaryDir m_dir;
-    FakeInventory m_inventory;
-    FakeClock m_clock;
-    RecordingErrorLog m_log;
+    FakeNetwork m_network;
     FakeClipboard m_clipboard;
     FakeStatusItem m_item;
     FakeLoginItemService m_loginItems;
@@ -68,11 +66,7 @@ private Q_SLOTS:
                                                      [](const QString&) { return QString(); });
         m_app = std::make_unique<TavrinkMacApp>(TavrinkMacApp::Parts{
             *m_settings, *m_hostname, m_item, m_clipboard, m_loginItems, m_alerts,
-            [this] {
-                return std::make_unique<NetworkStatusModel>(NetworkStatusModel::Dependencies{
-                    m_inventory, m_clock, m_log, std::make_unique<FakePathMonitor>(), nullptr, nullptr});
-            },
-            qEnvironmentVariable("TAVRINK_SOURCE") + u"/resources/share"_s});
+            [this] { return m_network.makeModel(); }, qEnvironmentVariable("TAVRINK_SOURCE") + u"/resources/share"_s});
         m_app->start();
     }
 

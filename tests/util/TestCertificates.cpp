@@ -49,3 +49,9 @@ TestCertificates::Identity TestCertificates::load(const QString& name) const
     identity.key = QSslKey(&key, QSsl::Ec, QSsl::Pem);
     return identity;
 }
+
+void TestCertificates::trustInThisProcess() const
+{
+    qputenv("SSL_CERT_FILE", authorityFile().toUtf8());
+    qunsetenv("SSL_CERT_DIR");
+}

@@ -21,6 +21,8 @@ public:
     /// The CA certificate as a PEM file, for SSL_CERT_FILE.
     QString authorityFile() const { return m_dir.filePath(QStringLiteral("ca.pem")); }
     Identity trusted() const { return load(QStringLiteral("server")); }
+    /// Makes this process trust the authority, and nothing else, through SSL_CERT_FILE.
+    void trustInThisProcess() const;
     Identity untrusted() const { return load(QStringLiteral("rogue")); }
 
 private:
