@@ -50,12 +50,6 @@ private Q_SLOTS:
         m_menu = std::make_unique<MenuController>(*m_model, *m_settings, *m_hostname, m_clipboard);
     }
 
-    void addressEntryCopiesOnlyTheAddress()
-    {
-        m_menu->choose(indexOf(u"Wi-Fi: 192.168.1.20"_s));
-        QCOMPARE(m_clipboard.texts, QStringList{u"192.168.1.20"_s});
-    }
-
     void hostnameIsReadAgainWhenChosen()
     {
         const int index = indexOf(u"Hostname: studio"_s);
