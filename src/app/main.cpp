@@ -79,6 +79,11 @@ struct Parts {
 
 int runPanel(int argc, char* argv[], const CommandLine::Options& options)
 {
+    // Under Wayland only the focused client may set the clipboard; a panel item has no focus,
+    // so it runs through XWayland where there is one, unless the user chose a platform.
+    if (qEnvironmentVariableIsSet("WAYLAND_DISPLAY") && qEnvironmentVariableIsSet("DISPLAY")
+        && !qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "xcb");
     QApplication app(argc, argv);
     identify(app);
     app.setQuitOnLastWindowClosed(false);
