@@ -3,7 +3,8 @@
 #   xfce4-panel with the indicator plugin and ayatana-indicator-application (the watcher, which
 #   draws labels): the hostname shows, follows edits of the settings file, gives way to the icon;
 #   the menu opens with its rows and copies the hostname; the item comes back after the panel
-#   restarts. Then, with no watcher at all, an XEmbed tray (trayer) shows the fallback tray icon
+#   restarts; "Settings…" opens one settings window however often it is chosen, and its switch
+#   changes the panel at once. Then, with no watcher at all, an XEmbed tray (trayer) shows the fallback tray icon
 #   with the same menu, until a watcher appears again.
 # Runs in a UTS namespace of its own so that the hostname is known. Exit 77: skipped.
 set -euo pipefail
@@ -38,7 +39,7 @@ trap cleanup EXIT
 fail() { echo "FAIL: $*"; cp "$WORK"/*.png /tmp/ 2>/dev/null || true; exit 1; }
 
 exec 3<> <(:)
-Xvfb -displayfd 3 -screen 0 1024x400x24 -nolisten tcp >"$WORK/xvfb.log" 2>&1 &
+Xvfb -displayfd 3 -screen 0 1024x700x24 -nolisten tcp >"$WORK/xvfb.log" 2>&1 &
 pids+=($!)
 for _ in $(seq 50); do read -r -t 0.2 display <&3 && break; done
 export DISPLAY=":${display:?Xvfb did not start}"
@@ -52,6 +53,18 @@ ocr() {
     convert "$WORK/shot.png" -colorspace Gray -negate -resize 300% -threshold 55% "$WORK/ocr.png"
     tesseract "$WORK/ocr.png" - --psm 4 2>/dev/null
 }
+# Screen coordinates "x y" of the centre of the first word matching pattern in a region WxH+X+Y.
+locate() {
+    import -window root -crop "$1" +repage "$WORK/find.png"
+    convert "$WORK/find.png" -colorspace Gray -negate -resize 300% -threshold 55% "$WORK/find-ocr.png"
+    local x0 y0
+    x0=$(sed -E 's/.*\+([0-9]+)\+[0-9]+$/\1/' <<<"$1")
+    y0=$(sed -E 's/.*\+[0-9]+\+([0-9]+)$/\1/' <<<"$1")
+    tesseract "$WORK/find-ocr.png" - --psm 11 tsv 2>/dev/null |
+        awk -F'\t' -v p="$2" -v x0="$x0" -v y0="$y0" \
+            '$12 ~ p { printf "%d %d\n", x0 + ($7 + $9 / 2) / 3, y0 + ($8 + $10 / 2) / 3; exit }'
+}
+settings_windows() { xwininfo -root -tree | grep -c '"Tavrink Settings"' || true; }
 wait_for() { # region pattern [absent]
     for _ in $(seq 30); do
         text=$(ocr "$1")
@@ -114,16 +127,35 @@ panel_pid=$(start xfce4-panel); pids+=("$panel_pid")
 wait_for "$panel" "$host" || fail "the item did not come back after the panel restarted"
 echo "ok: the item comes back after the panel restarts"
 
+for _ in 1 2; do
+    xdotool mousemove 1000 15 click 1
+    wait_for 500x400+524+0 "Settings" || fail "the menu did not open for Settings…"
+    read -r x y <<<"$(locate 500x400+524+0 '^Settings')"
+    [ -n "${x:-}" ] || fail "'Settings…' not found in the menu"
+    xdotool mousemove "$x" "$y" click 1
+    sleep 1
+done
+[ "$(settings_windows)" -eq 1 ] || fail "choosing Settings… twice gave $(settings_windows) settings windows"
+echo "ok: 'Settings…' chosen twice gives one settings window"
+read -r x y <<<"$(locate 1024x670+0+30 '^hostname$')"
+[ -n "${x:-}" ] || fail "the settings window's hostname switch was not found"
+xdotool mousemove "$x" "$y" click 1
+wait_for "$panel" "$host" absent || fail "switching the hostname off in the settings window left it in the panel"
+grep -q "showHostnameInBar=false" "$XDG_CONFIG_HOME/kelvandrosi/Tavrink.conf" || fail "the switch was not saved"
+echo "ok: the settings window's switch takes the hostname out of the panel at once"
+xdotool mousemove "$x" "$y" click 1
+wait_for "$panel" "$host" || fail "switching the hostname on again did not bring it back"
+
 kill "$panel_pid" "$aya_pid"
 sleep 1
 pids+=("$(start trayer --edge bottom --align right --widthtype request --height 32)")
-tray=60x40+964+360
+tray=60x40+964+660
 blue() { colour_pixels "$tray" "b>0.45&&r<0.35"; }
 for _ in $(seq 20); do [ "$(blue)" -gt 50 ] && break; sleep 0.5; done
 [ "$(blue)" -gt 50 ] || fail "no tray icon without a watcher"
 echo "ok: without any watcher the tray icon shows in an XEmbed tray"
-xdotool mousemove 1010 380 click 3
-wait_for 1024x400+0+0 "Quit Tavrink" || fail "the tray icon's menu did not open"
+xdotool mousemove 1010 680 click 3
+wait_for 1024x700+0+0 "Quit Tavrink" || fail "the tray icon's menu did not open"
 echo "ok: the tray icon has the same menu"
 xdotool key Escape
 
