@@ -3,6 +3,7 @@
 //   bench_panel startup <tavrink> <minimal_tray> <runs>   time to registration / to show()
 //   bench_panel getlayout <runs>                          GetLayout of a menu with 50 local addresses
 
+#include "menu/MenuContent.h"
 #include "platform/linux/DBusMenuDBus.h"
 #include "platform/linux/DBusTypes.h"
 #include "platform/linux/ExportedMenu.h"
@@ -106,15 +107,13 @@ int getLayout(int runs)
     registerDBusTypes();
     ExportedMenu menu;
     new DBusMenuDBus(&menu);
-    QList<MenuItem> items{{MenuItem::Kind::Button, u"Hostname: studio"_s, u"computer"_s, {}},
-                          {MenuItem::Kind::Label, u"Public IP unavailable"_s, u"dialog-warning"_s, {}},
-                          {MenuItem::Kind::Label, u"Tailscale: Not connected"_s, u"network-offline"_s, {}}};
+    MenuContent::Inputs inputs;
+    inputs.hostname = u"studio"_s;
     for (int i = 0; i < 50; ++i)
-        items.append({MenuItem::Kind::Button, u"Ethernet: 10.0.%1.1"_s.arg(i), u"network-wired"_s, {}});
-    items.append({MenuItem::Kind::Separator, {}, {}, {}});
-    items.append({MenuItem::Kind::Button, u"Refresh Now"_s, u"view-refresh"_s, u"r"_s});
-    items.append({MenuItem::Kind::Separator, {}, {}, {}});
-    items.append({MenuItem::Kind::Button, u"Quit Tavrink"_s, {}, u"q"_s});
+        inputs.localAddresses.append({u"eth0"_s, u"Ethernet"_s, u"10.0.%1.1"_s.arg(i)});
+    QList<MenuItem> items;
+    for (const MenuEntry& entry : MenuContent::entries(inputs))
+        items.append(entry.item);
     menu.setItems(items);
     QDBusConnection server = QDBusConnection::sessionBus();
     server.registerObject(u"/MenuBar"_s, &menu, QDBusConnection::ExportAdaptors);

@@ -1,28 +1,47 @@
 #include "menu/MenuContent.h"
 
+#include <QHash>
+
 using namespace Qt::StringLiterals;
 
 namespace {
 
-MenuEntry button(const QString& text, const QString& iconName, MenuEntry::Command command, const QString& value = {},
+// Rows of the menu's fixed places; their key names the place.
+MenuEntry button(const QString& key, const QString& text, const QString& iconName, MenuEntry::Command command,
                  const QString& shortcutKey = {})
 {
-    return {{MenuItem::Kind::Button, text, iconName, shortcutKey}, command, value};
+    return {{MenuItem::Kind::Button, text, iconName, shortcutKey, key, true}, command, {}};
 }
 
-MenuEntry copyButton(const QString& text, const QString& iconName, const QString& value)
+MenuEntry label(const QString& key, const QString& text, const QString& iconName = {})
 {
-    return button(text, iconName, MenuEntry::Command::Copy, value);
+    return {{MenuItem::Kind::Label, text, iconName, {}, key, true}, MenuEntry::Command::None, {}};
 }
 
-MenuEntry label(const QString& text, const QString& iconName = {})
+MenuEntry separator(const QString& key)
 {
-    return {{MenuItem::Kind::Label, text, iconName, {}}, MenuEntry::Command::None, {}};
+    return {{MenuItem::Kind::Separator, {}, {}, {}, key, true}, MenuEntry::Command::None, {}};
 }
 
-MenuEntry separator()
+// A row that copies a value: the public address stands in a fixed place, an address of a list
+// is the row of that address (its key given by the caller).
+MenuEntry copyButton(const QString& key, bool isFixed, const QString& text, const QString& iconName,
+                     const QString& value)
 {
-    return {{MenuItem::Kind::Separator, {}, {}, {}}, MenuEntry::Command::None, {}};
+    return {{MenuItem::Kind::Button, text, iconName, {}, key, isFixed}, MenuEntry::Command::Copy, value};
+}
+
+// The same address may be listed twice on one interface (two prefix lengths); each row still
+// needs a key of its own, and the first keeps the plain one.
+void makeKeysUnique(QList<MenuEntry>& menu)
+{
+    QHash<QString, int> seen;
+    for (MenuEntry& entry : menu) {
+        const int earlier = seen.value(entry.item.key);
+        seen.insert(entry.item.key, earlier + 1);
+        if (earlier > 0)
+            entry.item.key += u'#' + QString::number(earlier + 1);
+    }
 }
 
 } // namespace
@@ -34,38 +53,43 @@ QList<MenuEntry> statusEntries(const Inputs& inputs)
     QList<MenuEntry> menu;
     // The hostname is read again when chosen, so that the copy follows the settings of that moment.
     menu.append(
-        button(u"Hostname: "_s + inputs.hostname, u"computer"_s, MenuEntry::Command::CopyHostname, inputs.hostname));
+        button(u"hostname"_s, u"Hostname: "_s + inputs.hostname, u"computer"_s, MenuEntry::Command::CopyHostname));
     if (inputs.publicAddress)
-        menu.append(
-            copyButton(u"Public IP: "_s + *inputs.publicAddress, u"network-workgroup"_s, *inputs.publicAddress));
+        menu.append(copyButton(u"public-address"_s, true, u"Public IP: "_s + *inputs.publicAddress,
+                               u"network-workgroup"_s, *inputs.publicAddress));
     else
-        menu.append(label(u"Public IP unavailable"_s, u"dialog-warning"_s));
+        menu.append(label(u"public-address"_s, u"Public IP unavailable"_s, u"dialog-warning"_s));
     if (inputs.tailscaleAddresses.isEmpty())
-        menu.append(label(u"Tailscale: Not connected"_s, u"network-offline"_s));
+        menu.append(label(u"tailscale-status"_s, u"Tailscale: Not connected"_s, u"network-offline"_s));
     for (const QString& address : inputs.tailscaleAddresses)
-        menu.append(copyButton(u"Tailscale: "_s + address, u"network-vpn"_s, address));
+        menu.append(
+            copyButton(u"tailscale:"_s + address, false, u"Tailscale: "_s + address, u"network-vpn"_s, address));
     if (inputs.showLocalAddresses) {
         for (const LocalAddress& local : inputs.localAddresses)
-            menu.append(copyButton(local.displayName + u": "_s + local.address, u"network-wired"_s, local.address));
+            menu.append(copyButton(u"local:"_s + local.id(), false, local.displayName + u": "_s + local.address,
+                                   u"network-wired"_s, local.address));
     }
-    menu.append(separator());
+    menu.append(separator(u"addresses-end"_s));
     if (inputs.lastUpdated)
-        menu.append(label(u"Updated "_s
-                          + inputs.locale.toString(inputs.lastUpdated->toLocalTime().time(), QLocale::ShortFormat)));
+        menu.append(label(
+            u"status"_s,
+            u"Updated "_s + inputs.locale.toString(inputs.lastUpdated->toLocalTime().time(), QLocale::ShortFormat)));
     else if (inputs.lastError)
-        menu.append(label(*inputs.lastError));
+        menu.append(label(u"status"_s, *inputs.lastError));
+    makeKeysUnique(menu);
     return menu;
 }
 
 QList<MenuEntry> entries(const Inputs& inputs)
 {
     QList<MenuEntry> menu = statusEntries(inputs);
-    menu.append(button(u"Refresh Now"_s, u"view-refresh"_s, MenuEntry::Command::Refresh, {}, u"r"_s));
-    menu.append(separator());
-    menu.append(button(u"About Tavrink "_s + inputs.version.value_or(u"?"_s), {}, MenuEntry::Command::OpenAbout));
+    menu.append(button(u"refresh"_s, u"Refresh Now"_s, u"view-refresh"_s, MenuEntry::Command::Refresh, u"r"_s));
+    menu.append(separator(u"commands-start"_s));
+    menu.append(
+        button(u"about"_s, u"About Tavrink "_s + inputs.version.value_or(u"?"_s), {}, MenuEntry::Command::OpenAbout));
     // "Check for Updates…" will stand here, between about and settings.
-    menu.append(button(u"Settings…"_s, {}, MenuEntry::Command::OpenSettings));
-    menu.append(button(u"Quit Tavrink"_s, {}, MenuEntry::Command::Quit, {}, u"q"_s));
+    menu.append(button(u"settings"_s, u"Settings…"_s, {}, MenuEntry::Command::OpenSettings));
+    menu.append(button(u"quit"_s, u"Quit Tavrink"_s, {}, MenuEntry::Command::Quit, u"q"_s));
     return menu;
 }
 

@@ -9,7 +9,9 @@
 
 #include <optional>
 
-/// The menu's entries, computed from the model's state and the settings.
+/// The menu's entries, computed from the model's state and the settings. Each entry's key says
+/// what it stands for: a fixed place of the menu, or an address by its kind, interface and value,
+/// unique within one menu and the same in every menu that shows the same thing.
 namespace MenuContent {
 
 struct Inputs {

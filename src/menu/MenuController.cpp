@@ -8,6 +8,8 @@
 #include "settings/DefaultsStore.h"
 #include "settings/SettingsKey.h"
 
+#include <algorithm>
+
 using namespace Qt::StringLiterals;
 
 MenuController::MenuController(NetworkStatusModel& model, DefaultsStore& settings, HostnameModel& hostname,
@@ -39,11 +41,19 @@ void MenuController::rebuild()
     Q_EMIT entriesChanged();
 }
 
-void MenuController::choose(int index)
+void MenuController::choose(const QString& key)
 {
-    if (index < 0 || index >= m_entries.size())
+    const auto chosen = std::find_if(m_entries.cbegin(), m_entries.cend(),
+                                     [&key](const MenuEntry& entry) { return entry.item.key == key; });
+    if (chosen == m_entries.cend() || !chosen->item.isEnabled())
         return;
-    const MenuEntry entry = m_entries.at(index);
+    // What runs is the entry as it stood when the choice arrived, whatever the menu is by then.
+    QMetaObject::invokeMethod(
+        this, [this, entry = *chosen] { run(entry); }, Qt::QueuedConnection);
+}
+
+void MenuController::run(const MenuEntry& entry)
+{
     switch (entry.command) {
     case MenuEntry::Command::Copy:
         m_clipboard.setText(entry.copyText);

@@ -20,8 +20,10 @@ public:
                    QObject* parent = nullptr);
 
     QList<MenuEntry> entries() const { return m_entries; }
-    /// Runs the action of the entry at index in the current entries.
-    void choose(int index);
+    /// Takes a choice of the entry with this key: resolved now against the current entries, its
+    /// action runs on a later turn (an action may take its time, or quit). A key the menu no
+    /// longer has, or a disabled row's, does nothing.
+    void choose(const QString& key);
     /// The hostname in the form the settings ask for, read now.
     QString hostname() const;
 
@@ -33,6 +35,7 @@ Q_SIGNALS:
 
 private:
     void rebuild();
+    void run(const MenuEntry& entry);
 
     NetworkStatusModel& m_model;
     DefaultsStore& m_settings;

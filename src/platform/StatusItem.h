@@ -26,6 +26,6 @@ public:
     virtual void show() = 0;
 
 Q_SIGNALS:
-    /// The user chose the row at index in the last menu given.
-    void itemChosen(int index);
+    /// The user chose the row with this key in the last menu given; sent as the choice arrives.
+    void itemChosen(const QString& key);
 };

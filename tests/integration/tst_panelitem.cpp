@@ -17,6 +17,7 @@
 #include "settings/SettingsKey.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QDBusArgument>
 #include <QDBusMessage>
 #include <QDBusReply>
@@ -47,6 +48,17 @@ QString clipboardText()
         QCoreApplication::processEvents();
     return QString::fromUtf8(xclip.readAllStandardOutput());
 }
+
+int visibleWindows(const QString& id)
+{
+    int count = 0;
+    const QList<QWidget*> all = QApplication::topLevelWidgets();
+    for (const QWidget* window : all)
+        count += window->objectName() == id && window->isVisible();
+    return count;
+}
+
+const QVariant kNoData = QVariant::fromValue(QDBusVariant(QString()));
 
 } // namespace
 
@@ -79,12 +91,19 @@ private:
         return reply.arguments().value(0).value<QDBusVariant>().variant();
     }
 
-    DBusMenuLayoutItem layout()
+    DBusMenuLayoutItem layout(uint* revision = nullptr)
     {
         const QDBusMessage reply = call(u"/MenuBar"_s, kMenuInterface, u"GetLayout"_s, {0, -1, QStringList()});
         DBusMenuLayoutItem root;
         reply.arguments().value(1).value<QDBusArgument>() >> root;
+        if (revision)
+            *revision = reply.arguments().value(0).toUInt();
         return root;
+    }
+
+    QDBusMessage click(int id)
+    {
+        return call(u"/MenuBar"_s, kMenuInterface, u"Event"_s, {id, u"clicked"_s, kNoData, 0u});
     }
 
     QList<DBusMenuLayoutItem> rows()
@@ -225,8 +244,7 @@ private Q_SLOTS:
     {
         if (QStandardPaths::findExecutable(u"xclip"_s).isEmpty())
             QSKIP("xclip is needed to read the clipboard back");
-        call(u"/MenuBar"_s, kMenuInterface, u"Event"_s,
-             {idOf(u"Wi-Fi: 192.168.1.20"_s), u"clicked"_s, QVariant::fromValue(QDBusVariant(QString())), 0u});
+        click(idOf(u"Wi-Fi: 192.168.1.20"_s));
         QTRY_COMPARE(clipboardText(), u"192.168.1.20"_s);
 
         const DBusMenuEventList events{
@@ -237,40 +255,47 @@ private Q_SLOTS:
         QCOMPARE(idErrors, QList<int>{424242});
         QTRY_COMPARE(clipboardText(), u"100.101.102.103"_s);
 
+        const int hostname = idOf(u"Hostname: studio"_s);
         m_settings->setValue(SettingsKey::useFQDN, true);
-        call(u"/MenuBar"_s, kMenuInterface, u"Event"_s,
-             {1, u"clicked"_s, QVariant::fromValue(QDBusVariant(QString())), 0u});
+        click(hostname);
         QTRY_COMPARE(clipboardText(), u"studio.example.com"_s);
     }
 
-    void modelPublishRebuildsTheMenu()
+    void oldIdsRunTheirEntryOrNothing()
     {
         QVERIFY(m_watcher->connection().connect(m_item->serviceName(), u"/MenuBar"_s, kMenuInterface,
                                                 u"LayoutUpdated"_s, this, SLOT(onLayoutUpdated(uint, int))));
-        m_network.inventory.entries.push_back(FakeInventory::up(u"eth0"_s, u"10.0.0.9"_s));
-        call(u"/MenuBar"_s, kMenuInterface, u"Event"_s,
-             {idOf(u"Refresh Now"_s), u"clicked"_s, QVariant::fromValue(QDBusVariant(QString())), 0u});
-        QTRY_VERIFY(m_layoutUpdates > 0);
-        QVERIFY(labels().contains(u"eth0: 10.0.0.9"_s));
-    }
+        QSignalSpy quit(m_app.get(), &TavrinkMacApp::quitRequested);
+        const int settings = idOf(u"Settings…"_s);
+        const int wifi = idOf(u"Wi-Fi: 192.168.1.20"_s);
+        uint before = 0;
+        layout(&before);
 
-    void settingsChosenTwiceGivesOneWindow()
-    {
-        const auto windows = [](const QString& id) {
-            int count = 0;
-            const QList<QWidget*> all = QApplication::topLevelWidgets();
-            for (const QWidget* window : all)
-                count += window->objectName() == id && window->isVisible();
-            return count;
-        };
-        const QVariant noData = QVariant::fromValue(QDBusVariant(QString()));
-        call(u"/MenuBar"_s, kMenuInterface, u"Event"_s, {idOf(u"Settings…"_s), u"clicked"_s, noData, 0u});
-        call(u"/MenuBar"_s, kMenuInterface, u"Event"_s, {idOf(u"Settings…"_s), u"clicked"_s, noData, 0u});
-        QTRY_COMPARE(windows(u"tavrink.settings"_s), 1);
-        call(u"/MenuBar"_s, kMenuInterface, u"Event"_s, {idOf(u"About Tavrink ?"_s), u"clicked"_s, noData, 0u});
-        QTRY_COMPARE(windows(u"tavrink.about"_s), 1);
-        QTest::qWait(100);
-        QCOMPARE(windows(u"tavrink.settings"_s), 1);
+        // Wi-Fi goes away and an Ethernet row comes in above "Settings…".
+        m_network.inventory.entries
+            = {FakeInventory::up(u"eth0"_s, u"10.0.0.9"_s), FakeInventory::up(u"tailscale0"_s, u"100.101.102.103"_s)};
+        m_network.inventory.names = {{u"eth0"_s, u"Ethernet"_s}};
+        click(idOf(u"Refresh Now"_s));
+        QTRY_VERIFY2(labels().contains(u"Ethernet: 10.0.0.9"_s), qPrintable(labels().join(u" | "_s)));
+        uint after = 0;
+        layout(&after);
+        QVERIFY(after > before);
+        QTRY_COMPARE(m_revisions.value(m_revisions.size() - 1), after);
+
+        m_clipboard.setText(u"untouched"_s);
+        QCOMPARE(click(wifi).type(), QDBusMessage::ErrorMessage);
+        QCOMPARE(call(u"/MenuBar"_s, kMenuInterface, u"GetLayout"_s, {wifi, -1, QStringList()}).type(),
+                 QDBusMessage::ErrorMessage);
+        const DBusMenuEventList events{{wifi, u"clicked"_s, QDBusVariant(QString()), 0u},
+                                       {settings, u"clicked"_s, QDBusVariant(QString()), 0u}};
+        const QDBusMessage reply = call(u"/MenuBar"_s, kMenuInterface, u"EventGroup"_s, {QVariant::fromValue(events)});
+        QCOMPARE(qdbus_cast<QList<int>>(reply.arguments().value(0)), QList<int>{wifi});
+        QTRY_COMPARE(visibleWindows(u"tavrink.settings"_s), 1);
+        click(settings);
+        QTRY_COMPARE(visibleWindows(u"tavrink.settings"_s), 1);
+        QCOMPARE(visibleWindows(u"tavrink.about"_s), 0);
+        QVERIFY(quit.isEmpty());
+        QCOMPARE(QGuiApplication::clipboard()->text(), u"untouched"_s);
     }
 
     void dbusmenuDumperSeesTheRows()
@@ -310,16 +335,15 @@ public Q_SLOTS:
     }
     void onLayoutUpdated(uint revision, int parent)
     {
-        Q_UNUSED(revision);
         Q_UNUSED(parent);
-        ++m_layoutUpdates;
+        m_revisions.append(revision);
     }
 
 Q_SIGNALS:
     void labelAnnounced(const QString& label);
 
 private:
-    int m_layoutUpdates = 0;
+    QList<uint> m_revisions;
 };
 
 QTEST_MAIN(TestPanelItem)

@@ -1,5 +1,6 @@
 #include "menu/MenuContent.h"
 
+#include <QSet>
 #include <QTest>
 
 using namespace Qt::StringLiterals;
@@ -37,6 +38,31 @@ QStringList describe(const QList<MenuEntry>& entries)
         lines << line;
     }
     return lines;
+}
+
+// Inputs from rows such as "wlan0 Wi-Fi 192.168.1.20", "public 203.0.113.7", "tailscale 100.64.0.1".
+MenuContent::Inputs inputsFrom(const QStringList& rows)
+{
+    MenuContent::Inputs inputs;
+    for (const QString& row : rows) {
+        const QStringList words = row.split(u' ');
+        if (words.first() == u"public"_s)
+            inputs.publicAddress = words.last();
+        else if (words.first() == u"tailscale"_s)
+            inputs.tailscaleAddresses.append(words.last());
+        else
+            inputs.localAddresses.append({words.at(0), words.at(1), words.at(2)});
+    }
+    return inputs;
+}
+
+QString keyOf(const QList<MenuEntry>& entries, const QString& text)
+{
+    for (const MenuEntry& entry : entries) {
+        if (entry.item.text == text)
+            return entry.item.key;
+    }
+    return {};
 }
 
 const QStringList kTail{u"[button] Refresh Now icon=view-refresh refreshes ctrl+r"_s, u"---"_s,
@@ -121,6 +147,55 @@ private Q_SLOTS:
         if (hasError)
             inputs.lastError = u"No public IPv4 service returned a valid address."_s;
         QCOMPARE(describe(MenuContent::entries(inputs)), expected);
+    }
+
+    void keysNameWhatRowsShow_data()
+    {
+        QTest::addColumn<QStringList>("before");
+        QTest::addColumn<QStringList>("after");
+        QTest::addColumn<QString>("rowBefore");
+        QTest::addColumn<QString>("rowAfter");
+        QTest::addColumn<bool>("isSameRow");
+        const QString wifi = u"wlan0 Wi-Fi 192.168.1.20"_s;
+        QTest::newRow("an address keeps its key when a row comes in above")
+            << QStringList{wifi} << QStringList{u"tailscale 100.64.0.1"_s, u"eth0 Ethernet 10.0.0.9"_s, wifi}
+            << u"Wi-Fi: 192.168.1.20"_s << u"Wi-Fi: 192.168.1.20"_s << true;
+        QTest::newRow("a new display name is the same row")
+            << QStringList{wifi} << QStringList{u"wlan0 Wireless 192.168.1.20"_s} << u"Wi-Fi: 192.168.1.20"_s
+            << u"Wireless: 192.168.1.20"_s << true;
+        QTest::newRow("the same address on another interface is another row")
+            << QStringList{u"wlan0 Wi-Fi 10.0.0.9"_s} << QStringList{u"eth0 Wi-Fi 10.0.0.9"_s} << u"Wi-Fi: 10.0.0.9"_s
+            << u"Wi-Fi: 10.0.0.9"_s << false;
+        QTest::newRow("an address listed twice on one interface is two rows")
+            << QStringList{wifi} << QStringList{wifi, wifi} << u"Wi-Fi: 192.168.1.20"_s << u"Wi-Fi: 192.168.1.20"_s
+            << true;
+        QTest::newRow("the public address is one place, found or not")
+            << QStringList{} << QStringList{u"public 203.0.113.7"_s} << u"Public IP unavailable"_s
+            << u"Public IP: 203.0.113.7"_s << true;
+        QTest::newRow("a Tailscale address is a row of its own")
+            << QStringList{} << QStringList{u"tailscale 100.64.0.1"_s} << u"Tailscale: Not connected"_s
+            << u"Tailscale: 100.64.0.1"_s << false;
+    }
+    void keysNameWhatRowsShow()
+    {
+        QFETCH(QStringList, before);
+        QFETCH(QStringList, after);
+        QFETCH(QString, rowBefore);
+        QFETCH(QString, rowAfter);
+        QFETCH(bool, isSameRow);
+        const QList<MenuEntry> first = MenuContent::entries(inputsFrom(before));
+        const QList<MenuEntry> second = MenuContent::entries(inputsFrom(after));
+        for (const QList<MenuEntry>& menu : {first, second}) {
+            QSet<QString> keys;
+            for (const MenuEntry& entry : menu) {
+                QVERIFY2(!keys.contains(entry.item.key), qPrintable(u"key given twice: "_s + entry.item.key));
+                keys.insert(entry.item.key);
+                // Rows of values are those that copy what they show.
+                QCOMPARE(entry.item.isFixed, entry.command != Command::Copy || entry.item.key == u"public-address"_s);
+            }
+        }
+        QVERIFY(!keyOf(first, rowBefore).isEmpty());
+        QCOMPARE(keyOf(first, rowBefore) == keyOf(second, rowAfter), isSameRow);
     }
 
     void unknownVersionShowsAQuestionMark()

@@ -88,5 +88,5 @@ public:
     void setTitle(const QString& text) override { title = text; }
     void setMenu(const QList<MenuItem>& items) override { menu = items; }
     void show() override { isShown = true; }
-    void choose(int index) { Q_EMIT itemChosen(index); }
+    void choose(const QString& key) { Q_EMIT itemChosen(key); }
 };

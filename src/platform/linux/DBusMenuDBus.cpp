@@ -15,28 +15,10 @@ DBusMenuDBus::DBusMenuDBus(ExportedMenu* menu)
     connect(menu, &ExportedMenu::changed, this, &DBusMenuDBus::announceChange);
 }
 
-QVariantMap DBusMenuDBus::properties(int id, const QStringList& names) const
+namespace {
+
+QVariantMap selected(const QVariantMap& all, const QStringList& names)
 {
-    QVariantMap all;
-    if (id == 0) {
-        all.insert(u"children-display"_s, u"submenu"_s);
-    } else {
-        const MenuItem& item = m_menu->item(id);
-        if (item.kind == MenuItem::Kind::Separator) {
-            all.insert(u"type"_s, u"separator"_s);
-        } else {
-            all.insert(u"type"_s, u"standard"_s);
-            // An underscore marks a mnemonic in dbusmenu labels; names and addresses are shown as they are.
-            all.insert(u"label"_s, QString(item.text).replace(u'_', u"__"_s));
-            all.insert(u"enabled"_s, item.isEnabled());
-            if (!item.iconName.isEmpty())
-                all.insert(u"icon-name"_s, item.iconName);
-            if (!item.shortcutKey.isEmpty())
-                all.insert(u"shortcut"_s,
-                           QVariant::fromValue(DBusMenuShortcut{QStringList{u"Control"_s, item.shortcutKey}}));
-        }
-        all.insert(u"visible"_s, true);
-    }
     if (names.isEmpty())
         return all;
     QVariantMap chosen;
@@ -45,6 +27,33 @@ QVariantMap DBusMenuDBus::properties(int id, const QStringList& names) const
             chosen.insert(name, all.value(name));
     }
     return chosen;
+}
+
+} // namespace
+
+QVariantMap DBusMenuDBus::properties(int id, const QStringList& names) const
+{
+    return selected(id == 0 ? QVariantMap{{u"children-display"_s, u"submenu"_s}} : properties(m_menu->item(id)), names);
+}
+
+QVariantMap DBusMenuDBus::properties(const MenuItem& item)
+{
+    QVariantMap all;
+    if (item.kind == MenuItem::Kind::Separator) {
+        all.insert(u"type"_s, u"separator"_s);
+    } else {
+        all.insert(u"type"_s, u"standard"_s);
+        // An underscore marks a mnemonic in dbusmenu labels; names and addresses are shown as they are.
+        all.insert(u"label"_s, QString(item.text).replace(u'_', u"__"_s));
+        all.insert(u"enabled"_s, item.isEnabled());
+        if (!item.iconName.isEmpty())
+            all.insert(u"icon-name"_s, item.iconName);
+        if (!item.shortcutKey.isEmpty())
+            all.insert(u"shortcut"_s,
+                       QVariant::fromValue(DBusMenuShortcut{QStringList{u"Control"_s, item.shortcutKey}}));
+    }
+    all.insert(u"visible"_s, true);
+    return all;
 }
 
 bool DBusMenuDBus::rejectUnknown(int id)
@@ -63,8 +72,8 @@ uint DBusMenuDBus::GetLayout(int parentId, int recursionDepth, const QStringList
         return m_menu->revision();
     layout = {parentId, properties(parentId, propertyNames), {}};
     if (parentId == 0 && recursionDepth != 0) {
-        for (int id = 1; id <= m_menu->items().size(); ++id) {
-            const DBusMenuLayoutItem child{id, properties(id, propertyNames), {}};
+        for (const ExportedMenu::Row& row : m_menu->rows()) {
+            const DBusMenuLayoutItem child{row.id, selected(properties(row.item), propertyNames), {}};
             layout.children.append(QDBusVariant(QVariant::fromValue(child)));
         }
     }
@@ -92,6 +101,9 @@ void DBusMenuDBus::Event(int id, const QString& eventId, const QDBusVariant& dat
 {
     Q_UNUSED(data);
     Q_UNUSED(timestamp);
+    // An id from a menu the panel showed before a change may be gone: it names nothing now.
+    if (rejectUnknown(id))
+        return;
     if (eventId == u"clicked"_s)
         m_menu->click(id);
 }
@@ -110,7 +122,7 @@ QList<int> DBusMenuDBus::EventGroup(const DBusMenuEventList& events)
 
 bool DBusMenuDBus::AboutToShow(int id)
 {
-    Q_UNUSED(id);
+    rejectUnknown(id);
     return false; // the layout is always current
 }
 
@@ -123,11 +135,26 @@ QList<int> DBusMenuDBus::AboutToShowGroup(const QList<int>& ids, QList<int>& idE
     return {};
 }
 
-void DBusMenuDBus::announceChange()
+void DBusMenuDBus::announceChange(const ExportedMenu::Change& change)
 {
-    DBusMenuItemPropertiesList updated;
-    for (int id = 0; id <= m_menu->items().size(); ++id)
-        updated.append({id, properties(id)});
-    Q_EMIT ItemsPropertiesUpdated(updated, {});
-    Q_EMIT LayoutUpdated(m_menu->revision(), 0);
+    // Rows that only look different are updated in place; rows that came, went or moved make
+    // the panel read the layout again.
+    if (!change.previousLooks.isEmpty()) {
+        DBusMenuItemPropertiesList updated;
+        DBusMenuItemKeysList removed;
+        for (const ExportedMenu::Row& before : change.previousLooks) {
+            const QVariantMap now = properties(before.id);
+            updated.append({before.id, now});
+            QStringList gone;
+            for (const QString& name : properties(before.item).keys()) {
+                if (!now.contains(name))
+                    gone.append(name);
+            }
+            if (!gone.isEmpty())
+                removed.append({before.id, gone});
+        }
+        Q_EMIT ItemsPropertiesUpdated(updated, removed);
+    }
+    if (change.isLayoutChanged)
+        Q_EMIT LayoutUpdated(m_menu->revision(), 0);
 }

@@ -1,10 +1,9 @@
 #pragma once
 
 #include "platform/linux/DBusTypes.h"
+#include "platform/linux/ExportedMenu.h"
 
 #include <QDBusAbstractAdaptor>
-
-class ExportedMenu;
 
 /// com.canonical.dbusmenu over an ExportedMenu.
 class DBusMenuDBus : public QDBusAbstractAdaptor {
@@ -24,6 +23,8 @@ public:
 
     /// The item's properties in dbusmenu's vocabulary, limited to names unless that is empty.
     QVariantMap properties(int id, const QStringList& names = {}) const;
+    /// All properties of a row that looks like this.
+    static QVariantMap properties(const MenuItem& item);
 
 public Q_SLOTS:
     uint GetLayout(int parentId, int recursionDepth, const QStringList& propertyNames, DBusMenuLayoutItem& layout);
@@ -41,7 +42,7 @@ Q_SIGNALS:
     void ItemActivationRequested(int id, uint timestamp);
 
 private:
-    void announceChange();
+    void announceChange(const ExportedMenu::Change& change);
     bool rejectUnknown(int id);
 
     ExportedMenu* m_menu;

@@ -11,7 +11,9 @@ class QMenu;
 /// Draws menu rows as a QMenu: buttons become enabled actions, labels disabled ones.
 namespace QMenuRenderer {
 
-/// Replaces the menu's actions; chosen is called with the index of the row the user picks.
-void fill(QMenu& menu, const QList<MenuItem>& items, const std::function<void(int index)>& chosen);
+/// Makes the menu show these rows. An action stands for its row's key: a row that is still there
+/// keeps its action (an open menu does not flicker under the pointer), and chosen is called with
+/// the key of the row the user picks.
+void fill(QMenu& menu, const QList<MenuItem>& items, const std::function<void(const QString& key)>& chosen);
 
 } // namespace QMenuRenderer

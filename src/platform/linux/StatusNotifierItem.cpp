@@ -121,7 +121,7 @@ void StatusNotifierItem::setMenu(const QList<MenuItem>& items)
 {
     m_menu->setItems(items);
     if (m_popup)
-        QMenuRenderer::fill(*m_popup, items, [this](int index) { Q_EMIT itemChosen(index); });
+        fillPopup();
 }
 
 void StatusNotifierItem::show()
@@ -222,8 +222,7 @@ void StatusNotifierItem::updateTrayFallback()
     if (!QSystemTrayIcon::isSystemTrayAvailable() && !m_tray)
         return;
     if (!m_tray) {
-        m_popup = std::make_unique<QMenu>();
-        QMenuRenderer::fill(*m_popup, m_menu->items(), [this](int index) { Q_EMIT itemChosen(index); });
+        fillPopup();
         m_tray = std::make_unique<QSystemTrayIcon>();
         m_tray->setContextMenu(m_popup.get());
         // A left click opens the menu too: the item is a menu, as it is in a StatusNotifier host.
@@ -248,10 +247,15 @@ void StatusNotifierItem::updateTrayFallback()
 
 void StatusNotifierItem::popUpMenu(int x, int y)
 {
+    fillPopup();
+    m_popup->popup(QPoint(x, y));
+}
+
+void StatusNotifierItem::fillPopup()
+{
     if (!m_popup)
         m_popup = std::make_unique<QMenu>();
-    QMenuRenderer::fill(*m_popup, m_menu->items(), [this](int index) { Q_EMIT itemChosen(index); });
-    m_popup->popup(QPoint(x, y));
+    QMenuRenderer::fill(*m_popup, m_menu->items(), [this](const QString& key) { Q_EMIT itemChosen(key); });
 }
 
 void StatusNotifierItem::writeIcons()

@@ -62,6 +62,7 @@ private:
     void onWatcherGone();
     void registerWithWatcher();
     void updateTrayFallback();
+    void fillPopup();
     void writeIcons();
     QImage textImage(int scale) const;
 
