@@ -4,9 +4,11 @@
 #   draws labels): the hostname shows, follows edits of the settings file, gives way to the icon;
 #   the menu opens with its rows and copies the hostname; the item comes back after the panel
 #   restarts; "Settings…" opens one settings window however often it is chosen, and its switch
-#   changes the panel at once. Then, with no watcher at all, an XEmbed tray (trayer) shows the fallback tray icon
+#   changes the panel at once. Clicks that the panel sends for rows of a menu that has since
+#   gained or lost rows run the row that was clicked, or nothing. Then, with no watcher at all, an XEmbed tray (trayer) shows the fallback tray icon
 #   with the same menu, until a watcher appears again.
-# Runs in a UTS namespace of its own so that the hostname is known. Exit 77: skipped.
+# Runs in a UTS and a network namespace of its own, so that the hostname is known and interfaces
+# can come and go. Exit 77: skipped.
 set -euo pipefail
 
 skip() { echo "SKIP: $*"; exit 77; }
@@ -28,11 +30,12 @@ if [ "${1:-}" != --inner ]; then
     chmod 700 "$work/run"
     cp "$(dirname "$0")/xfce4-panel.xml" "$work/config/xfce4/xfconf/xfce-perchannel-xml/"
     env XDG_CONFIG_HOME="$work/config" XDG_RUNTIME_DIR="$work/run" WORK="$work" \
-        unshare --uts dbus-run-session -- bash "$0" --inner
+        unshare --uts --net dbus-run-session -- bash "$0" --inner
     exit $?
 fi
 
 hostname "$host.$domain"
+ip link set lo up
 pids=()
 cleanup() { kill "${pids[@]}" 2>/dev/null || true; wait 2>/dev/null || true; }
 trap cleanup EXIT
@@ -64,7 +67,7 @@ locate() {
         awk -F'\t' -v p="$2" -v x0="$x0" -v y0="$y0" \
             '$12 ~ p { printf "%d %d\n", x0 + ($7 + $9 / 2) / 3, y0 + ($8 + $10 / 2) / 3; exit }'
 }
-settings_windows() { xwininfo -root -tree | grep -c '"Tavrink Settings"' || true; }
+windows_named() { xwininfo -root -tree | grep -c "\"$1\"" || true; }
 wait_for() { # region pattern [absent]
     for _ in $(seq 30); do
         text=$(ocr "$1")
@@ -87,7 +90,7 @@ settings "useFQDN=false"
 aya_pid=$(start "$aya"); pids+=("$aya_pid")
 panel_pid=$(start xfce4-panel); pids+=("$panel_pid")
 sleep 2
-pids+=("$(start "$tavrink" --no-public)")
+tavrink_pid=$(start "$tavrink" --no-public); pids+=("$tavrink_pid")
 
 wait_for "$panel" "$host" || fail "the short hostname never showed in xfce4-panel"
 echo "ok: '$host' shows in xfce4-panel's indicator area"
@@ -120,6 +123,76 @@ copied=$(timeout 5 xclip -o -selection clipboard || true)
 [ "$copied" = "$host" ] || fail "choosing the hostname row copied '$copied'"
 echo "ok: choosing 'Hostname: $host' copies '$copied'"
 
+# The panel's rows as Tavrink serves them now.
+served() {
+    dbus-send --session --print-reply --dest="org.kde.StatusNotifierItem-$tavrink_pid-1" /MenuBar \
+        com.canonical.dbusmenu.GetLayout int32:0 int32:-1 array:string:label
+}
+wait_served() { # text [absent]
+    for _ in $(seq 40); do
+        if [ -z "${2:-}" ] && served | grep -q -- "$1"; then return 0; fi
+        if [ -n "${2:-}" ] && ! served | grep -q -- "$1"; then return 0; fi
+        sleep 0.25
+    done
+    return 1
+}
+open_menu() {
+    for _ in 1 2 3; do
+        xdotool mousemove 1000 15 click 1
+        wait_for 500x400+524+0 "Refresh Now" && return 0
+        xdotool key Escape
+    done
+    return 1
+}
+# Clicks the row matching pattern in the open menu after the network changed under it. The panel
+# (with its plugin process) is held still meanwhile, so the click it sends carries the ids of the
+# menu it showed, while Tavrink's menu has already gained or lost rows. Fails when the panel sent
+# no click: having read the new menu first, it may drop a click on a row it knows is gone.
+stdbuf -oL dbus-monitor --session "type='method_call',interface='com.canonical.dbusmenu'" >"$WORK/calls.log" 2>&1 &
+pids+=($!)
+clicks_sent() { grep -c -E 'member=Event(Group)?$' "$WORK/calls.log" || true; }
+stale_click() { # pattern change-command served-text [absent]
+    open_menu || fail "the menu did not open"
+    read -r x y <<<"$(locate 500x400+524+0 "$1")"
+    [ -n "${x:-}" ] || fail "'$1' not found in the menu"
+    local frozen sent
+    sent=$(clicks_sent)
+    frozen="$panel_pid $(pgrep -P "$panel_pid" | tr '\n' ' ')"
+    kill -STOP $frozen
+    eval "$2"
+    wait_served "$3" "${4:-}" || { kill -CONT $frozen; fail "Tavrink's menu did not follow: $2"; }
+    xdotool mousemove "$x" "$y" click 1
+    sleep 0.3
+    kill -CONT $frozen
+    for _ in $(seq 12); do [ "$(clicks_sent)" -gt "$sent" ] && break; sleep 0.25; done
+    sleep 0.5
+    kill -0 "$tavrink_pid" 2>/dev/null || fail "Tavrink ended after a click on '$1' while the menu changed"
+    [ "$(clicks_sent)" -gt "$sent" ]
+}
+wait_window() { for _ in $(seq 20); do [ "$(windows_named "$1")" -ge 1 ] && return 0; sleep 0.25; done; return 1; }
+
+ip link add tvx0 type veth peer name tvx1
+ip link set tvx1 up
+ip link set tvx0 up
+ip addr add 10.77.0.2/24 dev tvx0
+for attempt in 1 2 3 4 5; do
+    ip addr add 10.77.0.1/24 dev tvx0
+    wait_served "10.77.0.1" || fail "the new interface's addresses never reached the menu"
+    stale_click '^10\.77\.0\.1' "ip addr del 10.77.0.1/24 dev tvx0" "10.77.0.1" absent && break
+    [ "$attempt" -lt 5 ] || fail "the panel never sent a click for the row that went away"
+done
+copied=$(timeout 5 xclip -o -selection clipboard || true)
+[ "$copied" = "$host" ] || fail "a click on a row that had gone copied '$copied'"
+echo "ok: a click on an address row that went away meanwhile copies nothing (attempt $attempt)"
+stale_click '^Settings' "ip link del tvx0" "10.77.0.2" absent || fail "the panel sent no click for 'Settings…'"
+wait_window "Tavrink Settings" || fail "'Settings…' clicked as a row went away did not open settings"
+echo "ok: 'Settings…' clicked as a row went away opens the settings window"
+stale_click '^Settings' "ip link add tvx0 type veth peer name tvx1 && ip link set tvx1 up && ip link set tvx0 up && ip addr add 10.77.0.3/24 dev tvx0" "10.77.0.3" ||
+    fail "the panel sent no click for 'Settings…'"
+[ "$(windows_named "About Tavrink")" -eq 0 ] || fail "'Settings…' clicked as a row came in opened the about window"
+[ "$(windows_named "Tavrink Settings")" -eq 1 ] || fail "'Settings…' clicked as a row came in gave $(windows_named "Tavrink Settings") settings windows"
+echo "ok: 'Settings…' clicked as a row came in opens no other window"
+
 kill "$panel_pid" "$aya_pid"
 sleep 1
 aya_pid=$(start "$aya"); pids+=("$aya_pid")
@@ -135,7 +208,7 @@ for _ in 1 2; do
     xdotool mousemove "$x" "$y" click 1
     sleep 1
 done
-[ "$(settings_windows)" -eq 1 ] || fail "choosing Settings… twice gave $(settings_windows) settings windows"
+[ "$(windows_named "Tavrink Settings")" -eq 1 ] || fail "choosing Settings… twice gave $(windows_named "Tavrink Settings") settings windows"
 echo "ok: 'Settings…' chosen twice gives one settings window"
 read -r x y <<<"$(locate 1024x670+0+30 '^hostname$')"
 [ -n "${x:-}" ] || fail "the settings window's hostname switch was not found"
