@@ -22,8 +22,12 @@ QList<MenuItem> itemsFor(const QStringList& keys)
     QList<MenuItem> items;
     for (const QString& key : keys) {
         const bool isSeparator = key.startsWith(u"---"_s);
-        items.append({isSeparator ? MenuItem::Kind::Separator : MenuItem::Kind::Button, isSeparator ? QString() : key,
-                      {}, {}, key, !key.contains(u':')});
+        items.append({isSeparator ? MenuItem::Kind::Separator : MenuItem::Kind::Button,
+                      isSeparator ? QString() : key,
+                      {},
+                      {},
+                      key,
+                      !key.contains(u':')});
     }
     return items;
 }
@@ -45,10 +49,9 @@ private Q_SLOTS:
     {
         QTest::addColumn<QList<QStringList>>("layouts");
         const QStringList base{u"hostname"_s, u"local:eth0|10.0.0.1"_s, u"---"_s, u"settings"_s, u"quit"_s};
-        QTest::newRow("a row inserted above keeps the others' ids")
-            << QList<QStringList>{base,
-                                  {u"hostname"_s, u"local:wlan0|10.0.0.2"_s, u"local:eth0|10.0.0.1"_s, u"---"_s,
-                                   u"settings"_s, u"quit"_s}};
+        QTest::newRow("a row inserted above keeps the others' ids") << QList<QStringList>{
+            base,
+            {u"hostname"_s, u"local:wlan0|10.0.0.2"_s, u"local:eth0|10.0.0.1"_s, u"---"_s, u"settings"_s, u"quit"_s}};
         QTest::newRow("a row removed, and its id names nothing")
             << QList<QStringList>{base, {u"hostname"_s, u"---"_s, u"settings"_s, u"quit"_s}};
         QTest::newRow("rows reordered keep their ids")
@@ -142,14 +145,11 @@ private Q_SLOTS:
         const MenuItem host = labelled(u"hostname"_s, u"Hostname: studio"_s, MenuItem::Kind::Button, u"computer"_s);
         const MenuItem quit = labelled(u"quit"_s, u"Quit Tavrink"_s);
         QTest::newRow("nothing changed") << QList<MenuItem>{host, quit} << false << QStringList{};
-        QTest::newRow("a label changed in place")
-            << QList<MenuItem>{labelled(u"hostname"_s, u"Hostname: studio.example.com"_s, MenuItem::Kind::Button,
-                                        u"computer"_s),
-                               quit}
-            << false << QStringList{u"hostname:"_s};
-        QTest::newRow("an icon taken away")
-            << QList<MenuItem>{labelled(u"hostname"_s, u"Hostname: studio"_s), quit} << false
-            << QStringList{u"hostname:icon-name"_s};
+        QTest::newRow("a label changed in place") << QList<MenuItem>{
+            labelled(u"hostname"_s, u"Hostname: studio.example.com"_s, MenuItem::Kind::Button, u"computer"_s),
+            quit} << false << QStringList{u"hostname:"_s};
+        QTest::newRow("an icon taken away") << QList<MenuItem>{labelled(u"hostname"_s, u"Hostname: studio"_s), quit}
+                                            << false << QStringList{u"hostname:icon-name"_s};
         QTest::newRow("a row inserted") << QList<MenuItem>{host, itemsFor({u"local:a|1"_s}).at(0), quit} << true
                                         << QStringList{};
         QTest::newRow("rows swapped") << QList<MenuItem>{quit, host} << true << QStringList{};
@@ -206,8 +206,8 @@ private Q_SLOTS:
         const QList<QAction*> actions = menu.actions();
         for (const QAction* action : actions)
             texts << (action->isSeparator() ? u"---"_s : action->text());
-        QCOMPARE(texts, (QStringList{u"hostname"_s, u"local:wlan0|10.0.0.2"_s, u"---"_s, u"settings"_s,
-                                     u"Quit R&&D"_s}));
+        QCOMPARE(texts,
+                 (QStringList{u"hostname"_s, u"local:wlan0|10.0.0.2"_s, u"---"_s, u"settings"_s, u"Quit R&&D"_s}));
         QVERIFY(settings);
         settings->trigger();
         menu.actions().at(1)->trigger();
