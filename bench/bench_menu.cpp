@@ -46,9 +46,9 @@ void relayout(benchmark::State& state)
         turn = 1 - turn;
     }
     state.counters["rows"] = static_cast<double>(menu.rows().size());
-    state.counters["per row"] = benchmark::Counter(static_cast<double>(menu.rows().size()),
-                                                   benchmark::Counter::kIsIterationInvariantRate
-                                                       | benchmark::Counter::kInvert);
+    state.counters["per row"]
+        = benchmark::Counter(static_cast<double>(menu.rows().size()),
+                             benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
 }
 
 // The exported menu's part alone: matching rows to ids and announcing the change.

@@ -174,7 +174,7 @@ wait_window() { for _ in $(seq 20); do [ "$(windows_named "$1")" -ge 1 ] && retu
 ip link add tvx0 type veth peer name tvx1
 ip link set tvx1 up
 ip link set tvx0 up
-ip addr add 10.77.0.2/24 dev tvx0
+ip addr add 10.78.0.1/24 dev tvx0
 for attempt in 1 2 3 4 5; do
     ip addr add 10.77.0.1/24 dev tvx0
     wait_served "10.77.0.1" || fail "the new interface's addresses never reached the menu"
@@ -184,7 +184,7 @@ done
 copied=$(timeout 5 xclip -o -selection clipboard || true)
 [ "$copied" = "$host" ] || fail "a click on a row that had gone copied '$copied'"
 echo "ok: a click on an address row that went away meanwhile copies nothing (attempt $attempt)"
-stale_click '^Settings' "ip link del tvx0" "10.77.0.2" absent || fail "the panel sent no click for 'Settings…'"
+stale_click '^Settings' "ip link del tvx0" "10.78.0.1" absent || fail "the panel sent no click for 'Settings…'"
 wait_window "Tavrink Settings" || fail "'Settings…' clicked as a row went away did not open settings"
 echo "ok: 'Settings…' clicked as a row went away opens the settings window"
 stale_click '^Settings' "ip link add tvx0 type veth peer name tvx1 && ip link set tvx1 up && ip link set tvx0 up && ip addr add 10.77.0.3/24 dev tvx0" "10.77.0.3" ||
