@@ -1,10 +1,11 @@
 // Wires Tavrink's concrete parts together and runs what the arguments ask for.
 
 #include "app/CommandLine.h"
-#include "app/MessageBoxAlertPresenter.h"
 #include "app/SnapshotCommand.h"
-#include "app/TavrinkMacApp.h"
+#include "app/TavrinkApp.h"
 #include "app/WatchCommand.h"
+#include "gui/ClassicTrayIcon.h"
+#include "gui/MessageBoxAlertPresenter.h"
 #include "network/HostnameModel.h"
 #include "network/NetworkStatusModel.h"
 #include "network/PublicIPService.h"
@@ -88,16 +89,17 @@ int runPanel(int argc, char* argv[], const CommandLine::Options& options)
     identify(app);
     app.setQuitOnLastWindowClosed(false);
     Parts parts(options);
-    StatusNotifierItem statusItem(QDBusConnection::sessionBus(), u"com.kelvandrosi.Tavrink"_s);
+    StatusNotifierItem statusItem(QDBusConnection::sessionBus(), u"com.kelvandrosi.Tavrink"_s,
+                                  std::make_unique<ClassicTrayIcon>());
     QtClipboard clipboard;
     XdgAutostartLoginItem loginItems(XdgAutostartLoginItem::standardAutostartFolder(), BundleInfo::currentExecutable(),
                                      u"com.kelvandrosi.Tavrink"_s);
     MessageBoxAlertPresenter alerts;
-    TavrinkMacApp tavrink({parts.settings, parts.hostname, statusItem, clipboard, loginItems, alerts,
-                           [&parts] { return parts.makeNetworkStatus(); }, BundleInfo::resourcesPath()});
+    TavrinkApp tavrink({parts.settings, parts.hostname, statusItem, clipboard, loginItems, alerts,
+                        [&parts] { return parts.makeNetworkStatus(); }, BundleInfo::resourcesPath()});
     SignalNotifier signals({SIGINT, SIGTERM});
     QObject::connect(&signals, &SignalNotifier::received, &app, &QCoreApplication::quit);
-    QObject::connect(&tavrink, &TavrinkMacApp::quitRequested, &app, &QCoreApplication::quit);
+    QObject::connect(&tavrink, &TavrinkApp::quitRequested, &app, &QCoreApplication::quit);
     tavrink.start();
     return QApplication::exec();
 }

@@ -6,7 +6,7 @@
 #include "Fakes.h"
 #include "ScriptedAlertPresenter.h"
 #include "TestWatcher.h"
-#include "app/TavrinkMacApp.h"
+#include "app/TavrinkApp.h"
 #include "network/HostnameModel.h"
 #include "network/NetworkStatusModel.h"
 #include "platform/linux/DBusTypes.h"
@@ -74,7 +74,7 @@ private:
     std::unique_ptr<DefaultsStore> m_settings;
     std::unique_ptr<HostnameModel> m_hostname;
     std::unique_ptr<StatusNotifierItem> m_item;
-    std::unique_ptr<TavrinkMacApp> m_app;
+    std::unique_ptr<TavrinkApp> m_app;
 
     QDBusMessage call(const QString& path, const QString& interface, const QString& method,
                       const QVariantList& arguments = {})
@@ -160,9 +160,9 @@ private Q_SLOTS:
         m_loginItems = std::make_unique<XdgAutostartLoginItem>(
             m_config.filePath(u"autostart"_s), u"/opt/Tavrink.app/bin/tavrink"_s, u"com.kelvandrosi.Tavrink"_s);
         const QString resources = qEnvironmentVariable("TAVRINK_SOURCE") + u"/resources/share"_s;
-        m_app = std::make_unique<TavrinkMacApp>(
-            TavrinkMacApp::Parts{*m_settings, *m_hostname, *m_item, m_clipboard, *m_loginItems, m_alerts,
-                                 [this] { return m_network.makeModel(); }, resources});
+        m_app = std::make_unique<TavrinkApp>(TavrinkApp::Parts{*m_settings, *m_hostname, *m_item, m_clipboard,
+                                                               *m_loginItems, m_alerts,
+                                                               [this] { return m_network.makeModel(); }, resources});
         m_app->start();
         QTRY_VERIFY(m_item->isRegistered());
         QTRY_COMPARE(itemProperty(u"XAyatanaLabel"_s).toString(), u"studio"_s);
@@ -265,7 +265,7 @@ private Q_SLOTS:
     {
         QVERIFY(m_watcher->connection().connect(m_item->serviceName(), u"/MenuBar"_s, kMenuInterface,
                                                 u"LayoutUpdated"_s, this, SLOT(onLayoutUpdated(uint, int))));
-        QSignalSpy quit(m_app.get(), &TavrinkMacApp::quitRequested);
+        QSignalSpy quit(m_app.get(), &TavrinkApp::quitRequested);
         const int settings = idOf(u"Settings…"_s);
         const int wifi = idOf(u"Wi-Fi: 192.168.1.20"_s);
         uint before = 0;

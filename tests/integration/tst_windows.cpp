@@ -4,9 +4,9 @@
 #include "FakeNetwork.h"
 #include "Fakes.h"
 #include "ScriptedAlertPresenter.h"
-#include "app/AboutView.h"
-#include "app/SettingsView.h"
-#include "app/TavrinkMacApp.h"
+#include "app/TavrinkApp.h"
+#include "gui/AboutView.h"
+#include "gui/SettingsView.h"
 #include "network/HostnameModel.h"
 #include "network/NetworkStatusModel.h"
 #include "settings/BundleInfo.h"
@@ -35,7 +35,7 @@ private:
     ScriptedAlertPresenter m_alerts;
     std::unique_ptr<DefaultsStore> m_settings;
     std::unique_ptr<HostnameModel> m_hostname;
-    std::unique_ptr<TavrinkMacApp> m_app;
+    std::unique_ptr<TavrinkApp> m_app;
 
     static QList<QWidget*> windows(const QString& id)
     {
@@ -64,7 +64,7 @@ private Q_SLOTS:
         m_settings = std::make_unique<DefaultsStore>(m_dir.filePath(u"Tavrink.conf"_s));
         m_hostname = std::make_unique<HostnameModel>([] { return u"studio.example.com"_s; },
                                                      [](const QString&) { return QString(); });
-        m_app = std::make_unique<TavrinkMacApp>(TavrinkMacApp::Parts{
+        m_app = std::make_unique<TavrinkApp>(TavrinkApp::Parts{
             *m_settings, *m_hostname, m_item, m_clipboard, m_loginItems, m_alerts,
             [this] { return m_network.makeModel(); }, qEnvironmentVariable("TAVRINK_SOURCE") + u"/resources/share"_s});
         m_app->start();

@@ -1,5 +1,5 @@
 #include "app/MenubarIcon.h"
-#include "app/TavrinkMacApp.h"
+#include "app/TavrinkApp.h"
 
 #include <QImage>
 #include <QTemporaryDir>
@@ -25,7 +25,7 @@ private Q_SLOTS:
         QFETCH(bool, showHostname);
         QFETCH(bool, useFQDN);
         QFETCH(QString, expected);
-        QCOMPARE(TavrinkMacApp::labelText(showHostname, useFQDN, u"studio.local"_s, u"studio"_s), expected);
+        QCOMPARE(TavrinkApp::labelText(showHostname, useFQDN, u"studio.local"_s, u"studio"_s), expected);
     }
 
     void representations_data()

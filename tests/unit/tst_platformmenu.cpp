@@ -1,9 +1,9 @@
 // The menu as the platform serves it: the ids DBusMenu hands out for rows across rebuilds, what
 // a click with an old id does, what each rebuild announces, and the QMenu of the tray fallback.
 
+#include "gui/QMenuRenderer.h"
 #include "platform/linux/DBusMenuDBus.h"
 #include "platform/linux/ExportedMenu.h"
-#include "platform/linux/QMenuRenderer.h"
 
 #include <QAction>
 #include <QApplication>

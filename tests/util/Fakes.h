@@ -83,8 +83,8 @@ public:
     bool isShown = false;
 
     void setLabel(const QString& text) override { label = text; }
-    void setIcon(const QList<QImage>&) override { }
-    void setApplicationIcon(const QImage&) override { }
+    void setIcon(const QList<QByteArray>&) override { }
+    void setApplicationIcon(const QByteArray&) override { }
     void setTitle(const QString& text) override { title = text; }
     void setMenu(const QList<MenuItem>& items) override { menu = items; }
     void show() override { isShown = true; }

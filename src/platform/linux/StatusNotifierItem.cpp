@@ -2,10 +2,8 @@
 
 #include "platform/linux/DBusMenuDBus.h"
 #include "platform/linux/ExportedMenu.h"
-#include "platform/linux/QMenuRenderer.h"
 #include "platform/linux/StatusNotifierItemDBus.h"
 
-#include <QCursor>
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
@@ -14,10 +12,8 @@
 #include <QFileInfo>
 #include <QFontDatabase>
 #include <QFontMetrics>
-#include <QIcon>
-#include <QMenu>
+#include <QImage>
 #include <QPainter>
-#include <QSystemTrayIcon>
 
 #include <unistd.h>
 
@@ -30,9 +26,10 @@ const QString kWatcherService = u"org.kde.StatusNotifierWatcher"_s;
 const QColor kForeground(0xee, 0xee, 0xee);
 constexpr int kPanelHeight = 22;
 
-QImage tinted(const QImage& shape)
+// The template's shape in the panel's foreground colour.
+QImage tinted(const QByteArray& png)
 {
-    QImage image = shape.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    QImage image = QImage::fromData(png, "PNG").convertToFormat(QImage::Format_ARGB32_Premultiplied);
     QPainter painter(&image);
     painter.setCompositionMode(QPainter::CompositionMode_SourceIn);
     painter.fillRect(image.rect(), kForeground);
@@ -49,24 +46,28 @@ QString processName(uint pid)
 
 } // namespace
 
-StatusNotifierItem::StatusNotifierItem(QDBusConnection bus, QString id, QObject* parent)
+StatusNotifierItem::StatusNotifierItem(QDBusConnection bus, QString id, std::unique_ptr<FallbackStatusItem> fallback,
+                                       QObject* parent)
     : StatusItem(parent)
     , m_bus(std::move(bus))
     , m_id(std::move(id))
     , m_serviceName(u"org.kde.StatusNotifierItem-%1-1"_s.arg(::getpid()))
     , m_menu(new ExportedMenu(this))
     , m_watcherWatcher(new QDBusServiceWatcher(kWatcherService, m_bus, QDBusServiceWatcher::WatchForOwnerChange, this))
+    , m_fallback(std::move(fallback))
 {
     registerDBusTypes();
     new StatusNotifierItemDBus(this);
     new DBusMenuDBus(m_menu);
     connect(m_menu, &ExportedMenu::chosen, this, &StatusItem::itemChosen);
+    if (m_fallback)
+        connect(m_fallback.get(), &StatusItem::itemChosen, this, &StatusItem::itemChosen);
     connect(m_watcherWatcher, &QDBusServiceWatcher::serviceRegistered, this, &StatusNotifierItem::onWatcherAppeared);
     connect(m_watcherWatcher, &QDBusServiceWatcher::serviceUnregistered, this, &StatusNotifierItem::onWatcherGone);
     // A panel that restarts leaves for a moment; the tray icon only stands in when none comes back.
     m_fallbackDelay.setSingleShot(true);
     m_fallbackDelay.setInterval(2000);
-    connect(&m_fallbackDelay, &QTimer::timeout, this, &StatusNotifierItem::updateTrayFallback);
+    connect(&m_fallbackDelay, &QTimer::timeout, this, &StatusNotifierItem::updateFallback);
 }
 
 StatusNotifierItem::~StatusNotifierItem()
@@ -80,48 +81,47 @@ StatusNotifierItem::~StatusNotifierItem()
 
 void StatusNotifierItem::setLabel(const QString& text)
 {
+    if (m_fallback)
+        m_fallback->setLabel(text);
     if (text == m_label && m_iconGeneration > 0)
         return;
     m_label = text;
     writeIcons();
-    if (m_tray)
-        updateTrayFallback();
     Q_EMIT appearanceChanged();
 }
 
-void StatusNotifierItem::setIcon(const QList<QImage>& representations)
+void StatusNotifierItem::setIcon(const QList<QByteArray>& pngRepresentations)
 {
+    if (m_fallback)
+        m_fallback->setIcon(pngRepresentations);
     m_icon.clear();
-    for (const QImage& image : representations)
-        m_icon.append(tinted(image));
+    for (const QByteArray& png : pngRepresentations)
+        m_icon.append(tinted(png));
     writeIcons();
-    if (m_tray)
-        updateTrayFallback();
     Q_EMIT appearanceChanged();
 }
 
-void StatusNotifierItem::setApplicationIcon(const QImage& icon)
+void StatusNotifierItem::setApplicationIcon(const QByteArray& png)
 {
-    m_applicationIcon = icon;
-    if (m_tray)
-        updateTrayFallback();
+    if (m_fallback)
+        m_fallback->setApplicationIcon(png);
 }
 
 void StatusNotifierItem::setTitle(const QString& title)
 {
+    if (m_fallback)
+        m_fallback->setTitle(title);
     if (title == m_title)
         return;
     m_title = title;
-    if (m_tray)
-        m_tray->setToolTip(title);
     Q_EMIT titleChanged();
 }
 
 void StatusNotifierItem::setMenu(const QList<MenuItem>& items)
 {
     m_menu->setItems(items);
-    if (m_popup)
-        fillPopup();
+    if (m_fallback)
+        m_fallback->setMenu(items);
 }
 
 void StatusNotifierItem::show()
@@ -135,7 +135,7 @@ void StatusNotifierItem::show()
     if (m_bus.interface() && m_bus.interface()->isServiceRegistered(kWatcherService))
         onWatcherAppeared();
     else
-        updateTrayFallback();
+        updateFallback();
 }
 
 QString StatusNotifierItem::iconName() const
@@ -162,11 +162,6 @@ DBusImageList StatusNotifierItem::iconPixmap() const
     return images;
 }
 
-bool StatusNotifierItem::isShowingTrayFallback() const
-{
-    return m_tray && m_tray->isVisible();
-}
-
 bool StatusNotifierItem::isLabelDrawingHost(const QString& processName)
 {
     static const QStringList hosts{u"ayatana-indicator-application-service"_s, u"indicator-application-service"_s,
@@ -184,7 +179,7 @@ void StatusNotifierItem::onWatcherAppeared()
         Q_EMIT appearanceChanged();
     }
     registerWithWatcher();
-    updateTrayFallback();
+    updateFallback();
 }
 
 void StatusNotifierItem::onWatcherGone()
@@ -206,56 +201,27 @@ void StatusNotifierItem::registerWithWatcher()
             return;
         }
         m_isRegistered = true;
-        updateTrayFallback();
+        updateFallback();
         Q_EMIT registered();
     });
 }
 
-void StatusNotifierItem::updateTrayFallback()
+void StatusNotifierItem::updateFallback()
 {
-    const bool needsTray = m_isShown && !m_isRegistered && !m_fallbackDelay.isActive()
+    if (!m_fallback)
+        return;
+    const bool needsFallback = m_isShown && !m_isRegistered && !m_fallbackDelay.isActive()
         && !(m_bus.interface() && m_bus.interface()->isServiceRegistered(kWatcherService));
-    if (!needsTray) {
-        m_tray.reset();
-        return;
-    }
-    if (!QSystemTrayIcon::isSystemTrayAvailable() && !m_tray)
-        return;
-    if (!m_tray) {
-        fillPopup();
-        m_tray = std::make_unique<QSystemTrayIcon>();
-        m_tray->setContextMenu(m_popup.get());
-        // A left click opens the menu too: the item is a menu, as it is in a StatusNotifier host.
-        connect(m_tray.get(), &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
-            if (reason == QSystemTrayIcon::Trigger)
-                m_popup->popup(QCursor::pos());
-        });
-    }
-    // An XEmbed tray may be light or dark and cannot draw text: the coloured application icon
-    // shows on either, and the tooltip carries the hostname.
-    QIcon icon;
-    if (!m_applicationIcon.isNull())
-        icon.addPixmap(QPixmap::fromImage(m_applicationIcon));
-    for (const QImage& image : m_icon) {
-        if (m_applicationIcon.isNull())
-            icon.addPixmap(QPixmap::fromImage(image));
-    }
-    m_tray->setIcon(icon);
-    m_tray->setToolTip(m_title);
-    m_tray->show();
+    if (needsFallback && m_fallback->isAvailable())
+        m_fallback->show();
+    else if (!needsFallback)
+        m_fallback->hide();
 }
 
 void StatusNotifierItem::popUpMenu(int x, int y)
 {
-    fillPopup();
-    m_popup->popup(QPoint(x, y));
-}
-
-void StatusNotifierItem::fillPopup()
-{
-    if (!m_popup)
-        m_popup = std::make_unique<QMenu>();
-    QMenuRenderer::fill(*m_popup, m_menu->items(), [this](const QString& key) { Q_EMIT itemChosen(key); });
+    if (m_fallback)
+        m_fallback->popUpMenu(x, y);
 }
 
 void StatusNotifierItem::writeIcons()

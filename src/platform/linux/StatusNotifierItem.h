@@ -12,24 +12,23 @@
 
 class ExportedMenu;
 class QDBusServiceWatcher;
-class QMenu;
-class QSystemTrayIcon;
 
 /// The panel item as a StatusNotifierItem exported by this process, with its menu over DBusMenu.
-/// Registers with the panel's watcher, again whenever the watcher comes back, and shows a
-/// QSystemTrayIcon with the same menu while there is no watcher at all.
+/// Registers with the panel's watcher, again whenever the watcher comes back, and shows the
+/// fallback item (given the same label, icons and menu) while there is no watcher at all.
 class StatusNotifierItem : public StatusItem {
     Q_OBJECT
 public:
     static constexpr auto itemPath = "/StatusNotifierItem";
     static constexpr auto menuPath = "/MenuBar";
 
-    StatusNotifierItem(QDBusConnection bus, QString id, QObject* parent = nullptr);
+    StatusNotifierItem(QDBusConnection bus, QString id, std::unique_ptr<FallbackStatusItem> fallback = nullptr,
+                       QObject* parent = nullptr);
     ~StatusNotifierItem() override;
 
     void setLabel(const QString& text) override;
-    void setIcon(const QList<QImage>& representations) override;
-    void setApplicationIcon(const QImage& icon) override;
+    void setIcon(const QList<QByteArray>& pngRepresentations) override;
+    void setApplicationIcon(const QByteArray& png) override;
     void setTitle(const QString& title) override;
     void setMenu(const QList<MenuItem>& items) override;
     void show() override;
@@ -45,7 +44,7 @@ public:
     /// Whether the host draws the text label itself (otherwise the text is drawn into the pixmap).
     bool isLabelDrawnByHost() const { return m_isLabelDrawnByHost; }
     bool isRegistered() const { return m_isRegistered; }
-    bool isShowingTrayFallback() const;
+    bool isShowingFallback() const { return m_fallback && m_fallback->isVisible(); }
     /// Opens the menu as a popup at a screen position, for hosts that ask the item to.
     void popUpMenu(int x, int y);
 
@@ -61,8 +60,7 @@ private:
     void onWatcherAppeared();
     void onWatcherGone();
     void registerWithWatcher();
-    void updateTrayFallback();
-    void fillPopup();
+    void updateFallback();
     void writeIcons();
     QImage textImage(int scale) const;
 
@@ -72,7 +70,6 @@ private:
     QString m_label;
     QString m_title;
     QList<QImage> m_icon;
-    QImage m_applicationIcon;
     bool m_isShown = false;
     bool m_isRegistered = false;
     bool m_isLabelDrawnByHost = false;
@@ -81,6 +78,5 @@ private:
     ExportedMenu* m_menu;
     QDBusServiceWatcher* m_watcherWatcher;
     QTimer m_fallbackDelay;
-    std::unique_ptr<QMenu> m_popup;
-    std::unique_ptr<QSystemTrayIcon> m_tray;
+    std::unique_ptr<FallbackStatusItem> m_fallback;
 };

@@ -1,6 +1,6 @@
-#include "app/AboutView.h"
+#include "gui/AboutView.h"
 
-#include "app/FontRoles.h"
+#include "gui/FontRoles.h"
 
 #include <QLabel>
 #include <QPixmap>

@@ -1,4 +1,4 @@
-#include "app/MessageBoxAlertPresenter.h"
+#include "gui/MessageBoxAlertPresenter.h"
 
 #include <QMessageBox>
 #include <QPushButton>

@@ -1,6 +1,6 @@
-#include "app/SettingsView.h"
+#include "gui/SettingsView.h"
 
-#include "app/FontRoles.h"
+#include "gui/FontRoles.h"
 #include "network/HostnameModel.h"
 #include "platform/AlertPresenter.h"
 #include "settings/DefaultsStore.h"

@@ -1,8 +1,8 @@
-#include "app/TavrinkMacApp.h"
+#include "app/TavrinkApp.h"
 
-#include "app/AboutView.h"
 #include "app/MenubarIcon.h"
-#include "app/SettingsView.h"
+#include "gui/AboutView.h"
+#include "gui/SettingsView.h"
 #include "menu/MenuController.h"
 #include "network/HostnameModel.h"
 #include "network/NetworkStatusModel.h"
@@ -12,19 +12,33 @@
 #include "settings/SettingsKey.h"
 
 #include <QApplication>
+#include <QBuffer>
 #include <QScreen>
 #include <QWidget>
 
 using namespace Qt::StringLiterals;
 
-TavrinkMacApp::TavrinkMacApp(Parts parts, QObject* parent)
+namespace {
+
+QByteArray png(const QImage& image)
+{
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "PNG");
+    return bytes;
+}
+
+} // namespace
+
+TavrinkApp::TavrinkApp(Parts parts, QObject* parent)
     : QObject(parent)
     , m_parts(std::move(parts))
 {
     registerTavrinkDefaults(m_parts.settings);
 }
 
-TavrinkMacApp::~TavrinkMacApp()
+TavrinkApp::~TavrinkApp()
 {
     // The windows belong to the application's window list, which ends with the application.
     const QList<QWidget*> windows = QApplication::topLevelWidgets();
@@ -35,30 +49,33 @@ TavrinkMacApp::~TavrinkMacApp()
     }
 }
 
-void TavrinkMacApp::start()
+void TavrinkApp::start()
 {
     StatusItem& item = m_parts.statusItem;
-    item.setIcon(menubarIcon(m_parts.resourcesPath));
-    item.setApplicationIcon(applicationIcon());
+    QList<QByteArray> icon;
+    for (const QImage& representation : menubarIcon(m_parts.resourcesPath))
+        icon.append(png(representation));
+    item.setIcon(icon);
+    item.setApplicationIcon(png(applicationIcon()));
     updateLabel();
     connect(&m_parts.settings, &DefaultsStore::valueChanged, this, [this](const QString& key) {
         if (key == SettingsKey::showHostnameInBar || key == SettingsKey::useFQDN)
             updateLabel();
     });
-    connect(&m_parts.hostname, &HostnameModel::resolved, this, &TavrinkMacApp::updateLabel);
+    connect(&m_parts.hostname, &HostnameModel::resolved, this, &TavrinkApp::updateLabel);
 
     m_menu = std::make_unique<MenuController>(networkStatus(), m_parts.settings, m_parts.hostname, m_parts.clipboard);
-    connect(m_menu.get(), &MenuController::entriesChanged, this, &TavrinkMacApp::updateMenu);
-    connect(m_menu.get(), &MenuController::quitRequested, this, &TavrinkMacApp::quitRequested);
-    connect(m_menu.get(), &MenuController::aboutRequested, this, &TavrinkMacApp::openAboutWindow);
-    connect(m_menu.get(), &MenuController::settingsRequested, this, &TavrinkMacApp::openSettingsWindow);
+    connect(m_menu.get(), &MenuController::entriesChanged, this, &TavrinkApp::updateMenu);
+    connect(m_menu.get(), &MenuController::quitRequested, this, &TavrinkApp::quitRequested);
+    connect(m_menu.get(), &MenuController::aboutRequested, this, &TavrinkApp::openAboutWindow);
+    connect(m_menu.get(), &MenuController::settingsRequested, this, &TavrinkApp::openSettingsWindow);
     connect(&item, &StatusItem::itemChosen, m_menu.get(), &MenuController::choose);
     updateMenu();
     item.show();
     m_parts.hostname.resolve();
 }
 
-NetworkStatusModel& TavrinkMacApp::networkStatus()
+NetworkStatusModel& TavrinkApp::networkStatus()
 {
     if (!m_networkStatus) {
         m_networkStatus = m_parts.makeNetworkStatus();
@@ -69,26 +86,25 @@ NetworkStatusModel& TavrinkMacApp::networkStatus()
     return *m_networkStatus;
 }
 
-QString TavrinkMacApp::labelText(bool showHostnameInBar, bool useFQDN, const QString& fullName,
-                                 const QString& shortName)
+QString TavrinkApp::labelText(bool showHostnameInBar, bool useFQDN, const QString& fullName, const QString& shortName)
 {
     if (!showHostnameInBar)
         return {};
     return useFQDN ? fullName : shortName;
 }
 
-const QList<QImage>& TavrinkMacApp::menubarIcon(const QString& resourcesPath)
+const QList<QImage>& TavrinkApp::menubarIcon(const QString& resourcesPath)
 {
     static const QList<QImage> icon = MenubarIcon::load(resourcesPath);
     return icon;
 }
 
-QImage TavrinkMacApp::applicationIcon() const
+QImage TavrinkApp::applicationIcon() const
 {
     return QImage(m_parts.resourcesPath + u"/com.kelvandrosi.Tavrink.png"_s);
 }
 
-void TavrinkMacApp::openSettingsWindow()
+void TavrinkApp::openSettingsWindow()
 {
     auto view = std::make_unique<SettingsView>(SettingsView::Parts{m_parts.settings, m_parts.hostname,
                                                                    m_parts.loginItems, m_parts.alerts,
@@ -96,13 +112,13 @@ void TavrinkMacApp::openSettingsWindow()
     presentWindow(QLatin1String(settingsWindowId), u"Tavrink Settings"_s, std::move(view));
 }
 
-void TavrinkMacApp::openAboutWindow()
+void TavrinkApp::openAboutWindow()
 {
     auto view = std::make_unique<AboutView>(applicationIcon(), BundleInfo::versionLine());
     presentWindow(QLatin1String(aboutWindowId), u"About Tavrink"_s, std::move(view));
 }
 
-void TavrinkMacApp::presentWindow(const QString& id, const QString& title, std::unique_ptr<QWidget> root)
+void TavrinkApp::presentWindow(const QString& id, const QString& title, std::unique_ptr<QWidget> root)
 {
     QWidget* window = nullptr;
     const QList<QWidget*> windows = QApplication::topLevelWidgets();
@@ -129,7 +145,7 @@ void TavrinkMacApp::presentWindow(const QString& id, const QString& title, std::
     window->activateWindow();
 }
 
-void TavrinkMacApp::updateLabel()
+void TavrinkApp::updateLabel()
 {
     const DefaultsStore& settings = m_parts.settings;
     const bool useFQDN = settings.boolValue(SettingsKey::useFQDN, false);
@@ -140,7 +156,7 @@ void TavrinkMacApp::updateLabel()
     m_parts.statusItem.setTitle(useFQDN ? full : shortName);
 }
 
-void TavrinkMacApp::updateMenu()
+void TavrinkApp::updateMenu()
 {
     QList<MenuItem> items;
     for (const MenuEntry& entry : m_menu->entries())

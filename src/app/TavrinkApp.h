@@ -19,7 +19,7 @@ class StatusItem;
 
 /// The application: the panel item, whose label follows the settings, and its menu over the
 /// one network status model, made the first time the menu is built.
-class TavrinkMacApp : public QObject {
+class TavrinkApp : public QObject {
     Q_OBJECT
 public:
     struct Parts {
@@ -36,8 +36,8 @@ public:
     static constexpr auto aboutWindowId = "tavrink.about";
 
     /// Registers the default settings last, before anything reads them.
-    explicit TavrinkMacApp(Parts parts, QObject* parent = nullptr);
-    ~TavrinkMacApp() override;
+    explicit TavrinkApp(Parts parts, QObject* parent = nullptr);
+    ~TavrinkApp() override;
 
     /// Builds the panel item and its menu, and shows it.
     void start();

@@ -1,4 +1,4 @@
-#include "app/FontRoles.h"
+#include "gui/FontRoles.h"
 
 #include <QApplication>
 #include <QFontDatabase>

@@ -1,4 +1,4 @@
-#include "platform/linux/QMenuRenderer.h"
+#include "gui/QMenuRenderer.h"
 
 #include <QAction>
 #include <QHash>

@@ -1,0 +1,41 @@
+#pragma once
+
+#include "platform/StatusItem.h"
+
+#include <QImage>
+
+#include <memory>
+
+class QMenu;
+class QSystemTrayIcon;
+
+/// The panel item as a classic (XEmbed) tray icon with the menu as a QMenu, for desktops whose
+/// panel has no StatusNotifier host. An XEmbed tray may be light or dark and cannot draw text,
+/// so it shows the coloured application icon, and the hostname in its tooltip.
+class ClassicTrayIcon : public FallbackStatusItem {
+    Q_OBJECT
+public:
+    explicit ClassicTrayIcon(QObject* parent = nullptr);
+    ~ClassicTrayIcon() override;
+
+    void setLabel(const QString& text) override;
+    void setIcon(const QList<QByteArray>& pngRepresentations) override;
+    void setApplicationIcon(const QByteArray& png) override;
+    void setTitle(const QString& title) override;
+    void setMenu(const QList<MenuItem>& items) override;
+    void show() override;
+
+    bool isAvailable() const override;
+    void hide() override;
+    bool isVisible() const override;
+    void popUpMenu(int x, int y) override;
+
+private:
+    void updateIcon();
+
+    QString m_title;
+    QList<QImage> m_icon;
+    QImage m_applicationIcon;
+    std::unique_ptr<QMenu> m_menu;
+    std::unique_ptr<QSystemTrayIcon> m_tray;
+};
