@@ -2,12 +2,7 @@
 
 #include "network/IPAddress.h"
 
-#include <QDir>
-#include <QNetworkAccessManager>
-#include <QNetworkReply>
-#include <QNetworkRequest>
 #include <QRandomGenerator>
-#include <QSslCertificate>
 #include <QTimer>
 
 using namespace Qt::StringLiterals;
@@ -26,7 +21,7 @@ PublicIPService::PublicIPService(QNetworkAccessManager* network, QList<QUrl> end
     : m_network(network)
     , m_endpoints(std::move(endpoints))
     , m_timeout(timeout)
-    , m_tls(tlsConfiguration())
+    , m_tls(HttpsRequest::tlsConfiguration())
 {
 }
 
@@ -34,26 +29,6 @@ QList<QUrl> PublicIPService::defaultEndpoints()
 {
     return {QUrl(u"https://api.ipify.org"_s), QUrl(u"https://ipv4.icanhazip.com"_s),
             QUrl(u"https://checkip.amazonaws.com"_s)};
-}
-
-QSslConfiguration PublicIPService::tlsConfiguration()
-{
-    QSslConfiguration tls = QSslConfiguration::defaultConfiguration();
-    const QString certFile = qEnvironmentVariable("SSL_CERT_FILE");
-    const QString certDir = qEnvironmentVariable("SSL_CERT_DIR");
-    if (!certFile.isEmpty() || !certDir.isEmpty()) {
-        QList<QSslCertificate> authorities;
-        if (!certFile.isEmpty())
-            authorities += QSslCertificate::fromPath(certFile, QSsl::Pem);
-        for (const QString& directory : certDir.split(u':', Qt::SkipEmptyParts)) {
-            const QFileInfoList files = QDir(directory).entryInfoList(QDir::Files);
-            for (const QFileInfo& file : files)
-                authorities += QSslCertificate::fromPath(file.filePath(), QSsl::Pem);
-        }
-        tls.setCaCertificates(authorities);
-    }
-    tls.setPeerVerifyMode(QSslSocket::VerifyPeer);
-    return tls;
 }
 
 std::unique_ptr<PublicIPLookup> PublicIPService::fetch() const
@@ -77,14 +52,7 @@ PublicIPLookup::PublicIPLookup(QNetworkAccessManager* network, QList<QUrl> order
 {
 }
 
-PublicIPLookup::~PublicIPLookup()
-{
-    if (m_reply) {
-        m_reply->disconnect(this);
-        m_reply->abort();
-        m_reply->deleteLater();
-    }
-}
+PublicIPLookup::~PublicIPLookup() = default;
 
 std::optional<PublicIPError> PublicIPLookup::error() const
 {
@@ -95,57 +63,27 @@ std::optional<PublicIPError> PublicIPLookup::error() const
 
 void PublicIPLookup::askNext()
 {
+    // The request that just answered is still in its own signal: it is let go of, not destroyed here.
+    if (m_request)
+        m_request.release()->deleteLater();
     if (m_order.isEmpty()) {
         finish(std::nullopt);
         return;
     }
-    QNetworkRequest request(m_order.takeFirst());
-    request.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
-    request.setAttribute(QNetworkRequest::CacheSaveControlAttribute, false);
-    request.setTransferTimeout(static_cast<int>(m_timeout.count()));
-    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::UserVerifiedRedirectPolicy);
-    request.setSslConfiguration(m_tls);
-
-    m_body.clear();
-    m_isOversized = false;
-    m_reply = m_network->get(request);
-    connect(m_reply, &QNetworkReply::redirected, m_reply, [reply = m_reply](const QUrl& target) {
-        // Never away from HTTPS.
-        if (target.scheme() == u"https"_s)
-            Q_EMIT reply->redirectAllowed();
-        else
-            reply->abort();
-    });
-    connect(m_reply, &QNetworkReply::readyRead, this, &PublicIPLookup::onReadyRead);
-    connect(m_reply, &QNetworkReply::finished, this, &PublicIPLookup::onReplyFinished);
+    m_request = std::make_unique<HttpsRequest>(
+        m_network, m_order.takeFirst(),
+        HttpsRequest::Options{m_timeout, PublicIPService::maximumReplyBytes, {}, m_tls});
+    connect(m_request.get(), &HttpsRequest::finished, this, &PublicIPLookup::onAnswered);
+    m_request->start();
 }
 
-void PublicIPLookup::onReadyRead()
+void PublicIPLookup::onAnswered()
 {
-    if (m_isOversized)
-        return;
-    m_body += m_reply->read(PublicIPService::maximumReplyBytes + 1 - m_body.size());
-    if (m_body.size() > PublicIPService::maximumReplyBytes) {
-        m_isOversized = true;
-        m_reply->abort();
-    }
-}
-
-void PublicIPLookup::onReplyFinished()
-{
-    QNetworkReply* reply = m_reply;
-    m_reply = nullptr;
-    reply->deleteLater();
-    if (!m_isOversized)
-        m_body += reply->read(PublicIPService::maximumReplyBytes + 1 - m_body.size());
-
-    const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-    const bool isAccepted = !m_isOversized && m_body.size() <= PublicIPService::maximumReplyBytes
-        && reply->error() == QNetworkReply::NoError && status >= 200 && status < 300;
-    if (isAccepted) {
+    if (m_request->outcome() == HttpsRequest::Outcome::Succeeded) {
+        const QByteArray body = m_request->body();
         // Bytes that are not UTF-8 do not survive the round trip.
-        const QString text = QString::fromUtf8(m_body);
-        if (text.toUtf8() == m_body) {
+        const QString text = QString::fromUtf8(body);
+        if (text.toUtf8() == body) {
             if (std::optional<QString> address = IPAddress::normalizedIPv4(text)) {
                 finish(std::move(address));
                 return;
@@ -153,7 +91,7 @@ void PublicIPLookup::onReplyFinished()
         }
     }
     // Each endpoint's failure is silent; only the last one decides.
-    QTimer::singleShot(0, this, &PublicIPLookup::askNext);
+    askNext();
 }
 
 void PublicIPLookup::finish(std::optional<QString> address)

@@ -1,8 +1,9 @@
 #pragma once
 
+#include "network/HttpsRequest.h"
+
 #include <QList>
 #include <QObject>
-#include <QPointer>
 #include <QSslConfiguration>
 #include <QString>
 #include <QUrl>
@@ -12,7 +13,6 @@
 #include <optional>
 
 class QNetworkAccessManager;
-class QNetworkReply;
 
 enum class PublicIPError { noValidResponse };
 
@@ -41,17 +41,14 @@ private:
                    QSslConfiguration tls);
 
     void askNext();
-    void onReadyRead();
-    void onReplyFinished();
+    void onAnswered();
     void finish(std::optional<QString> address);
 
     QNetworkAccessManager* m_network;
     QList<QUrl> m_order;
     std::chrono::milliseconds m_timeout;
     QSslConfiguration m_tls;
-    QPointer<QNetworkReply> m_reply;
-    QByteArray m_body;
-    bool m_isOversized = false;
+    std::unique_ptr<HttpsRequest> m_request;
     bool m_isFinished = false;
     std::optional<QString> m_address;
 };
@@ -67,10 +64,6 @@ public:
                              std::chrono::milliseconds timeout = defaultTimeout);
 
     static QList<QUrl> defaultEndpoints();
-    /// The trusted certificates: those named by SSL_CERT_FILE and SSL_CERT_DIR when either is set,
-    /// as OpenSSL's own tools do, else the system's.
-    static QSslConfiguration tlsConfiguration();
-
     QList<QUrl> endpoints() const { return m_endpoints; }
     /// Starts a lookup over the endpoints in a fresh random order.
     std::unique_ptr<PublicIPLookup> fetch() const;
