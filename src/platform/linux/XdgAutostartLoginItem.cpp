@@ -31,8 +31,8 @@ QHash<QString, QString> desktopEntryKeys(const QByteArray& text)
 
 QString quotedArgument(const QString& argument)
 {
-    // Inside double quotes, desktop entries escape " ` $ and \ with a backslash;
-    // the value itself then escapes each backslash once more.
+    // Inside double quotes, desktop entries escape " ` $ and \ with a backslash; the value itself
+    // then escapes each backslash once more, and a literal % is %% (a lone % starts a field code).
     QString quoted;
     for (const QChar c : argument) {
         if (c == u'"' || c == u'`' || c == u'$' || c == u'\\')
@@ -40,7 +40,7 @@ QString quotedArgument(const QString& argument)
         quoted += c;
     }
     QString value = u'"' + quoted + u'"';
-    return value.replace(u'\\', u"\\\\"_s);
+    return value.replace(u'\\', u"\\\\"_s).replace(u'%', u"%%"_s);
 }
 
 } // namespace
@@ -144,7 +144,7 @@ QString XdgAutostartLoginItem::execProgram(const QString& exec)
             value += exec.at(i);
         }
     }
-    value = value.trimmed();
+    value = value.trimmed().replace(u"%%"_s, u"%"_s);
     if (!value.startsWith(u'"'))
         return value.section(u' ', 0, 0);
     QString program;
