@@ -52,8 +52,8 @@ QSslConfiguration HttpsRequest::tlsConfiguration()
 void HttpsRequest::start()
 {
     if (m_url.scheme() != u"https"_s || m_url.host().isEmpty()) {
-        QTimer::singleShot(0, this,
-                           [this] { finish(Outcome::NotHttps, u"%1 is not an https address."_s.arg(m_url.toString())); });
+        QTimer::singleShot(
+            0, this, [this] { finish(Outcome::NotHttps, u"%1 is not an https address."_s.arg(m_url.toString())); });
         return;
     }
     if (!m_options.destination.isEmpty()) {
@@ -79,7 +79,8 @@ void HttpsRequest::start()
             return;
         }
         // Never away from https: the answer would come unprotected.
-        refuse(Outcome::NotHttps, u"%1 redirected to %2, which is not https."_s.arg(m_url.toString(), target.toString()));
+        refuse(Outcome::NotHttps,
+               u"%1 redirected to %2, which is not https."_s.arg(m_url.toString(), target.toString()));
     });
     connect(m_reply, &QNetworkReply::readyRead, this, &HttpsRequest::onReadyRead);
     connect(m_reply, &QNetworkReply::finished, this, &HttpsRequest::onFinished);
