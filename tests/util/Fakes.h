@@ -1,11 +1,15 @@
 #pragma once
 
+#include "FakeClock.h"
+#include "network/HostnameModel.h"
+#include "network/NetworkStatusModel.h"
+#include "platform/AlertPresenter.h"
+#include "platform/Clipboard.h"
 #include "platform/ErrorLog.h"
 #include "platform/LoginItemService.h"
 #include "platform/NetworkInventory.h"
 #include "platform/PathMonitor.h"
 #include "platform/StatusItem.h"
-#include "platform/WakeMonitor.h"
 
 #include <QStringList>
 
@@ -49,28 +53,45 @@ public:
     void error(const QString& message) override { messages.append(message); }
 };
 
+/// The network side with everything outside the process faked: an inventory the test fills,
+/// time that moves when told, a recording log, and no public lookups.
+struct FakeNetwork {
+    FakeInventory inventory;
+    FakeClock clock;
+    RecordingErrorLog log;
+
+    std::unique_ptr<NetworkStatusModel> makeModel()
+    {
+        return std::make_unique<NetworkStatusModel>(NetworkStatusModel::Dependencies{
+            inventory, clock, log, std::make_unique<FakePathMonitor>(), nullptr, nullptr});
+    }
+};
+
 /// A login-item system the test scripts: what registering leads to, and whether it fails.
 class FakeLoginItemService : public LoginItemService {
 public:
     Status current = Status::NotRegistered;
     Status afterRegistering = Status::Enabled;
     std::optional<QString> failure;
-    int openedSettings = 0;
+    int registrations = 0;
+    int unregistrations = 0;
 
     Status status() override { return current; }
     std::optional<QString> registerItem() override
     {
+        ++registrations;
         if (!failure)
             current = afterRegistering;
         return failure;
     }
     std::optional<QString> unregisterItem() override
     {
+        ++unregistrations;
         if (!failure)
             current = Status::NotRegistered;
         return failure;
     }
-    void openSettings() override { ++openedSettings; }
+    void openSettings() override { }
 };
 
 /// A panel item that keeps what it is told.
@@ -78,15 +99,37 @@ class FakeStatusItem : public StatusItem {
     Q_OBJECT
 public:
     QString label;
-    QString title;
     QList<MenuItem> menu;
-    bool isShown = false;
 
     void setLabel(const QString& text) override { label = text; }
     void setIcon(const QList<QByteArray>&) override { }
     void setApplicationIcon(const QByteArray&) override { }
-    void setTitle(const QString& text) override { title = text; }
+    void setTitle(const QString&) override { }
     void setMenu(const QList<MenuItem>& items) override { menu = items; }
-    void show() override { isShown = true; }
-    void choose(const QString& key) { Q_EMIT itemChosen(key); }
+    void show() override { }
 };
+
+/// Keeps what is put on it.
+class FakeClipboard : public Clipboard {
+public:
+    QStringList texts;
+    void setText(const QString& text) override { texts.append(text); }
+};
+
+/// Answers alerts with their default button, and keeps them.
+class ScriptedAlertPresenter : public AlertPresenter {
+public:
+    QList<Alert> presented;
+    int present(const Alert& alert) override
+    {
+        presented.append(alert);
+        return 0;
+    }
+};
+
+/// A host of this kernel name whose resolver answers the canonical name (none when empty).
+inline std::unique_ptr<HostnameModel> fakeHostname(const QString& kernelName, const QString& canonicalName = {})
+{
+    return std::make_unique<HostnameModel>([kernelName] { return kernelName; },
+                                           [canonicalName](const QString&) { return canonicalName; });
+}

@@ -14,6 +14,13 @@ TestHttpsServer::TestHttpsServer(const TestCertificates::Identity& identity, QOb
     setReply({200, "203.0.113.7\n", false});
 }
 
+std::unique_ptr<TestHttpsServer> TestHttpsServer::start(const TestCertificates::Identity& identity, const Reply& reply)
+{
+    auto server = std::make_unique<TestHttpsServer>(identity);
+    server->setReply(reply);
+    return server->listen() ? std::move(server) : nullptr;
+}
+
 bool TestHttpsServer::listen()
 {
     return m_server.listen(QHostAddress::LocalHost);
@@ -58,7 +65,8 @@ void TestHttpsServer::releaseStalled(const Reply& reply)
 
 void TestHttpsServer::respond(QSslSocket* socket, const Reply& reply)
 {
-    socket->write("HTTP/1.1 " + QByteArray::number(reply.status) + " Test\r\nContent-Type: text/plain\r\n"
+    const QByteArray location = reply.location.isEmpty() ? QByteArray() : "Location: " + reply.location + "\r\n";
+    socket->write("HTTP/1.1 " + QByteArray::number(reply.status) + " Test\r\nContent-Type: text/plain\r\n" + location
                   + "Content-Length: " + QByteArray::number(reply.body.size()) + "\r\nConnection: close\r\n\r\n"
                   + reply.body);
     socket->disconnectFromHost();

@@ -10,6 +10,7 @@
 #include <QUrl>
 
 #include <functional>
+#include <memory>
 
 /// An HTTPS server on 127.0.0.1 that answers every GET with what the test says.
 class TestHttpsServer : public QObject {
@@ -20,6 +21,8 @@ public:
         QByteArray body;
         /// Keep the connection open without answering until releaseStalled().
         bool isStalled = false;
+        /// Sent as the Location header, for redirects.
+        QByteArray location = {};
     };
     using Handler = std::function<Reply(int requestIndex)>;
 
@@ -32,6 +35,8 @@ public:
     {
         m_handler = [reply](int) { return reply; };
     }
+    /// Starts a server of this identity that gives every request this reply; null when it cannot listen.
+    static std::unique_ptr<TestHttpsServer> start(const TestCertificates::Identity& identity, const Reply& reply);
     int requestCount() const { return m_requestCount; }
     /// Answers every stalled request that is still open.
     void releaseStalled(const Reply& reply);

@@ -2,6 +2,7 @@
 
 #include <QDBusConnection>
 #include <QDBusContext>
+#include <QDBusMessage>
 #include <QObject>
 #include <QStringList>
 
@@ -13,13 +14,24 @@ class TestWatcher : public QObject, public QDBusContext {
     Q_PROPERTY(bool IsStatusNotifierHostRegistered READ isHostRegistered)
     Q_PROPERTY(int ProtocolVersion READ protocolVersion)
 public:
-    explicit TestWatcher(const QString& connectionName);
-    ~TestWatcher() override;
+    explicit TestWatcher(const QString& connectionName)
+        : m_name(connectionName)
+        , m_connection(QDBusConnection::connectToBus(QDBusConnection::SessionBus, connectionName))
+    {
+    }
+    ~TestWatcher() override
+    {
+        m_connection.unregisterService(QStringLiteral("org.kde.StatusNotifierWatcher"));
+        QDBusConnection::disconnectFromBus(m_name);
+    }
 
     /// Takes the watcher's name and path; false when either is taken.
-    bool start();
-    /// Gives them up, as a panel that quits.
-    void stop();
+    bool start()
+    {
+        return m_connection.registerObject(QStringLiteral("/StatusNotifierWatcher"), this,
+                                           QDBusConnection::ExportAllContents)
+            && m_connection.registerService(QStringLiteral("org.kde.StatusNotifierWatcher"));
+    }
 
     QDBusConnection connection() const { return m_connection; }
     QStringList registeredItems() const { return m_items; }
@@ -29,8 +41,13 @@ public:
     QStringList registrants() const { return m_registrants; }
 
 public Q_SLOTS:
-    void RegisterStatusNotifierItem(const QString& service);
-    void RegisterStatusNotifierHost(const QString& service);
+    void RegisterStatusNotifierItem(const QString& service)
+    {
+        m_items.append(service);
+        m_registrants.append(message().service());
+        Q_EMIT StatusNotifierItemRegistered(service);
+    }
+    void RegisterStatusNotifierHost(const QString&) { Q_EMIT StatusNotifierHostRegistered(); }
 
 Q_SIGNALS:
     void StatusNotifierItemRegistered(const QString& service);

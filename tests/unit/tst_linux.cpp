@@ -1,4 +1,8 @@
+// The Linux facilities that need no privileges: display names from a sysfs tree laid out as the
+// kernel does, and timers on CLOCK_BOOTTIME.
+
 #include "platform/linux/SysfsDisplayNames.h"
+#include "platform/linux/TimerfdClock.h"
 
 #include <QDir>
 #include <QFile>
@@ -43,9 +47,11 @@ struct FakeSysfs {
 
 } // namespace
 
-class TestSysfsDisplayNames : public QObject {
+class TestLinux : public QObject {
     Q_OBJECT
 private Q_SLOTS:
+    void init() { QTest::failOnWarning(QRegularExpression(u".*"_s)); }
+
     void namesFromSysfs()
     {
         FakeSysfs sysfs;
@@ -79,12 +85,24 @@ private Q_SLOTS:
         QCOMPARE(names.read(), expected);
     }
 
-    void missingSysfsGivesNoNames()
+    void missingSysfsGivesNoNames() { QVERIFY(SysfsDisplayNames(u"/nonexistent/class/net"_s).read().isEmpty()); }
+
+    void timersFireAgainAndAgainUntilDestroyed()
     {
-        const SysfsDisplayNames names(u"/nonexistent/class/net"_s);
-        QVERIFY(names.read().isEmpty());
+        TimerfdClock clock;
+        int repeated = 0;
+        int once = 0;
+        auto every = clock.schedule(std::chrono::milliseconds(20), true, [&] { ++repeated; });
+        const auto single = clock.schedule(std::chrono::milliseconds(20), false, [&] { ++once; });
+        QTRY_VERIFY(repeated >= 4);
+        QCOMPARE(once, 1);
+        every.reset();
+        const int stopped = repeated;
+        QTest::qWait(100);
+        QCOMPARE(repeated, stopped);
+        QVERIFY(qAbs(clock.now().secsTo(QDateTime::currentDateTime())) <= 1);
     }
 };
 
-QTEST_GUILESS_MAIN(TestSysfsDisplayNames)
-#include "tst_sysfsdisplaynames.moc"
+QTEST_GUILESS_MAIN(TestLinux)
+#include "tst_linux.moc"

@@ -1,0 +1,215 @@
+// The settings file and launch at login, on real files in a temporary folder: the paths the
+// desktop reads, registered defaults, edits by other processes, a damaged file, and the XDG
+// autostart entry with the rules above it.
+
+#include "Fakes.h"
+#include "TestSupport.h"
+#include "platform/linux/XdgAutostartLoginItem.h"
+#include "settings/DefaultsStore.h"
+#include "settings/LaunchAtLogin.h"
+#include "settings/SettingsKey.h"
+
+#include <QSignalSpy>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+using Status = LoginItemService::Status;
+Q_DECLARE_METATYPE(Status)
+
+namespace {
+
+const QString kExecutable = u"/opt/Tavrink.app/bin/tavrink"_s;
+const QString kId = u"com.kelvandrosi.Tavrink"_s;
+
+} // namespace
+
+class TestSettings : public QObject {
+    Q_OBJECT
+private:
+    QTemporaryDir m_dir;
+    QString path() const { return m_dir.filePath(u"kelvandrosi/Tavrink.conf"_s); }
+    QString folder() const { return m_dir.filePath(u"autostart"_s); }
+    QString entry() const { return folder() + u'/' + kId + u".desktop"_s; }
+
+    std::unique_ptr<DefaultsStore> store()
+    {
+        auto result = std::make_unique<DefaultsStore>(path());
+        registerTavrinkDefaults(*result);
+        return result;
+    }
+
+private Q_SLOTS:
+    void init()
+    {
+        QTest::failOnWarning(QRegularExpression(u".*"_s));
+        QDir(m_dir.path()).removeRecursively();
+        QDir().mkpath(m_dir.path());
+    }
+
+    void filesLiveWhereTheDesktopLooks()
+    {
+        const QByteArray saved = qgetenv("XDG_CONFIG_HOME");
+        qputenv("XDG_CONFIG_HOME", m_dir.path().toUtf8());
+        QCOMPARE(DefaultsStore::standardFilePath(), path());
+        QCOMPARE(XdgAutostartLoginItem::standardAutostartFolder(), folder());
+        qunsetenv("XDG_CONFIG_HOME"); // unset: the XDG default
+        QCOMPARE(XdgAutostartLoginItem::standardAutostartFolder(), QDir::homePath() + u"/.config/autostart"_s);
+        qputenv("XDG_CONFIG_HOME", saved);
+    }
+
+    void defaultsAreReadNeverWrittenAndGiveWayToTheUser()
+    {
+        auto settings = store();
+        QCOMPARE(settings->boolValue(SettingsKey::showHostnameInBar, false), true);
+        QCOMPARE(settings->boolValue(SettingsKey::useFQDN, true), false);
+        QCOMPARE(settings->boolValue(SettingsKey::showLocalAddresses, false), true);
+        QVERIFY(!QFile::exists(path()));
+        QSignalSpy changed(settings.get(), &DefaultsStore::valueChanged);
+        QVERIFY(settings->setValue(SettingsKey::useFQDN, true));
+        QVERIFY(settings->setValue(SettingsKey::showLocalAddresses, false));
+        QVERIFY(settings->remove(SettingsKey::showLocalAddresses)); // reads as its default again
+        QCOMPARE(changed.count(), 3);
+        QCOMPARE(changed.first().first().toString(), SettingsKey::useFQDN);
+
+        settings = store(); // registering again must not replace the user's value
+        QCOMPARE(settings->boolValue(SettingsKey::useFQDN, false), true);
+        QCOMPARE(settings->boolValue(SettingsKey::showLocalAddresses, false), true);
+        QCOMPARE(readFile(path()), QByteArray("[General]\nuseFQDN=true\n"));
+    }
+
+    void editsByOtherProcessesAreHeard()
+    {
+        auto settings = store();
+        QSignalSpy changed(settings.get(), &DefaultsStore::valueChanged);
+        // Created by another writer, slower than the watcher.
+        QFile file(path());
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("[General]\n");
+        file.flush();
+        QTest::qWait(5);
+        file.write("showHostnameInBar=false\n");
+        file.close();
+        QTRY_COMPARE(settings->boolValue(SettingsKey::showHostnameInBar, true), false);
+        QCOMPARE(changed.count(), 1);
+        // Replaced, as editors save; then rewritten in place.
+        QVERIFY(writeFile(path() + u".new"_s, "[General]\nuseFQDN=true\nshowHostnameInBar=false\n"));
+        QVERIFY(QFile::remove(path()) && QFile::rename(path() + u".new"_s, path()));
+        QTRY_COMPARE(settings->boolValue(SettingsKey::useFQDN, false), true);
+        QVERIFY(writeFile(path(), "[General]\nuseFQDN=false\nshowHostnameInBar=false\n"));
+        QTRY_COMPARE(settings->boolValue(SettingsKey::useFQDN, true), false);
+        QCOMPARE(changed.count(), 3);
+    }
+
+    void values_data()
+    {
+        QTest::addColumn<QByteArray>("line");
+        QTest::addColumn<bool>("expected");
+        QTest::newRow("1") << QByteArray("useFQDN=1") << true;
+        QTest::newRow("upper-case TRUE") << QByteArray("useFQDN=TRUE") << true;
+        QTest::newRow("garbage reads as the default") << QByteArray("useFQDN=banana") << false;
+        QTest::newRow("empty reads as the default") << QByteArray("useFQDN=") << false;
+    }
+    void values()
+    {
+        QFETCH(QByteArray, line);
+        QFETCH(bool, expected);
+        QVERIFY(writeFile(path(), "[General]\n" + line + '\n'));
+        QCOMPARE(store()->boolValue(SettingsKey::useFQDN, true), expected);
+    }
+
+    void damagedFileReadsAsDefaultsAndIsKeptAside()
+    {
+        const QByteArray damaged("[General\nuseFQDN=true\n\xff\xfe garbage = = [\n");
+        QVERIFY(writeFile(path(), damaged));
+        auto settings = store();
+        QCOMPARE(readFile(path()), damaged); // reading never writes
+        QCOMPARE(settings->boolValue(SettingsKey::showHostnameInBar, false), true);
+        settings->setValue(SettingsKey::showLocalAddresses, false);
+        QCOMPARE(settings->boolValue(SettingsKey::showLocalAddresses, true), false);
+        QCOMPARE(readFile(path() + u".damaged"_s), damaged);
+    }
+
+    void autostartStatus_data()
+    {
+        QTest::addColumn<QByteArray>("contents"); // empty: no file
+        QTest::addColumn<Status>("expected");
+        QTest::newRow("no file") << QByteArray() << Status::NotRegistered;
+        QTest::newRow("unquoted Exec with arguments")
+            << QByteArray("[Desktop Entry]\nType=Application\nExec=/opt/Tavrink.app/bin/tavrink --flag\n")
+            << Status::Enabled;
+        QTest::newRow("hidden entry") << XdgAutostartLoginItem::entryText(kExecutable) + "Hidden=true\n"
+                                      << Status::NotFound;
+        QTest::newRow("left by a bundle that moved")
+            << XdgAutostartLoginItem::entryText(u"/home/me/Downloads/Tavrink.app/bin/tavrink"_s) << Status::NotFound;
+        QTest::newRow("Exec in another group only")
+            << QByteArray("[Desktop Entry]\nType=Application\n[Desktop Action x]\nExec=/opt/Tavrink.app/bin/tavrink\n")
+            << Status::NotFound;
+        QTest::newRow("unterminated quote")
+            << QByteArray("[Desktop Entry]\nExec=\"/opt/Tavrink.app/bin/tavrink\n") << Status::NotFound;
+    }
+    void autostartStatus()
+    {
+        QFETCH(QByteArray, contents);
+        QFETCH(Status, expected);
+        if (!contents.isEmpty())
+            QVERIFY(writeFile(entry(), contents));
+        QCOMPARE(XdgAutostartLoginItem(folder(), kExecutable, kId).status(), expected);
+    }
+
+    void entriesForPathsThatNeedQuotingRoundTripAndValidate()
+    {
+        const QString validator = QStandardPaths::findExecutable(u"desktop-file-validate"_s);
+        for (const QString& path :
+             {u"/home/me/My Apps/Tavrink.app/bin/tavrink"_s, u"/tmp/a\"b$c`d\\e/100%/zoë/Tavrink.app/bin/tavrink"_s}) {
+            XdgAutostartLoginItem item(folder(), path, kId);
+            QCOMPARE(item.registerItem(), std::nullopt);
+            QCOMPARE(item.status(), Status::Enabled);
+            if (validator.isEmpty())
+                QSKIP("desktop-file-validate (desktop-file-utils) is needed");
+            const auto [status, output] = runCommand(validator + u" '"_s + entry() + u'\'');
+            QVERIFY2(status == 0 && !output.contains(u"error"_s), qPrintable(output));
+        }
+    }
+
+    void launchAtLoginCallsTheSystemOnlyForAChange()
+    {
+        FakeLoginItemService system;
+        QCOMPARE(LaunchAtLogin::setEnabled(system, false), std::nullopt); // off while not registered
+        QCOMPARE(LaunchAtLogin::setEnabled(system, true), std::nullopt);
+        QCOMPARE(LaunchAtLogin::setEnabled(system, true), std::nullopt); // on while enabled
+        QCOMPARE(system.registrations, 1);
+        QCOMPARE(system.unregistrations, 0);
+        QVERIFY(LaunchAtLogin::isEnabled(system) && !LaunchAtLogin::requiresApproval(system));
+        system.current = Status::NotFound; // an entry of a moved bundle: off still unregisters
+        QCOMPARE(LaunchAtLogin::setEnabled(system, false), std::nullopt);
+        QCOMPARE(system.unregistrations, 1);
+
+        system.afterRegistering = Status::RequiresApproval;
+        QCOMPARE(LaunchAtLogin::setEnabled(system, true), std::nullopt);
+        QVERIFY(!LaunchAtLogin::isEnabled(system) && LaunchAtLogin::requiresApproval(system));
+        QCOMPARE(LaunchAtLogin::setEnabled(system, false), std::nullopt); // pending: unregisters
+        QCOMPARE(system.current, Status::NotRegistered);
+    }
+
+    void autostartEntryIsWrittenAndRemovedForReal()
+    {
+        XdgAutostartLoginItem item(folder(), kExecutable, kId);
+        QVERIFY(writeFile(entry(), XdgAutostartLoginItem::entryText(u"/old/Tavrink.app/bin/tavrink"_s)));
+        QVERIFY(!LaunchAtLogin::isEnabled(item));
+        QCOMPARE(LaunchAtLogin::setEnabled(item, true), std::nullopt); // a stale entry is rewritten
+        QCOMPARE(item.status(), Status::Enabled);
+        QCOMPARE(LaunchAtLogin::setEnabled(item, false), std::nullopt);
+        QVERIFY(!QFile::exists(entry()));
+
+        // Root may write anywhere; a folder that is a file stops it all the same.
+        QVERIFY(QDir(folder()).removeRecursively() && writeFile(folder(), "not a folder"));
+        const std::optional<QString> error = LaunchAtLogin::setEnabled(item, true);
+        QVERIFY2(error && error->contains(folder()), qPrintable(error.value_or(u"no error"_s)));
+        QCOMPARE(item.status(), Status::NotRegistered);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestSettings)
+#include "tst_settings.moc"

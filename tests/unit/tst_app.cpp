@@ -1,0 +1,145 @@
+// The command line and what it prints, through the real executable where the wiring decides
+// (exit statuses, messages), and the template icon read from the bundle's resources.
+
+#include "TestSupport.h"
+#include "app/CommandLine.h"
+#include "app/MenubarIcon.h"
+#include "app/Snapshot.h"
+
+#include <QImage>
+#include <QJsonDocument>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+using CommandLine::Mode;
+
+class TestApp : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void init() { QTest::failOnWarning(QRegularExpression(u".*"_s)); }
+
+    void initTestCase() { useEnglishInUtc(); }
+
+    void options_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<bool>("noPublic");
+        QTest::addColumn<QStringList>("endpoints");
+        QTest::newRow("nothing starts the panel item") << QStringList{} << int(Mode::Panel) << false << QStringList{};
+        QTest::newRow("json without public lookup")
+            << QStringList{u"--json"_s, u"--no-public"_s} << int(Mode::Json) << true << QStringList{};
+        QTest::newRow("watch with two endpoints")
+            << QStringList{u"--watch"_s, u"--endpoint"_s, u"https://a.test"_s, u"--endpoint=https://b.test:8443/ip"_s}
+            << int(Mode::Watch) << false << QStringList{u"https://a.test"_s, u"https://b.test:8443/ip"_s};
+        QTest::newRow("help wins") << QStringList{u"--json"_s, u"--help"_s} << int(Mode::Help) << false
+                                   << QStringList{};
+    }
+    void options()
+    {
+        QFETCH(QStringList, arguments);
+        const auto parsed = CommandLine::parse(QStringList{u"tavrink"_s} + arguments);
+        QVERIFY(std::holds_alternative<CommandLine::Options>(parsed));
+        const auto& options = std::get<CommandLine::Options>(parsed);
+        QFETCH(int, mode);
+        QFETCH(bool, noPublic);
+        QFETCH(QStringList, endpoints);
+        QCOMPARE(int(options.mode), mode);
+        QCOMPARE(options.isPublicLookupSkipped, noPublic);
+        QCOMPARE(QUrl::toStringList(options.endpoints), endpoints);
+    }
+
+    void executableAnswers_data()
+    {
+        QTest::addColumn<QString>("arguments");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("output"); // a part of what it prints, on either stream
+        QTest::newRow("help") << u"--help"_s << 0 << u"--no-public"_s;
+        QTest::newRow("version") << u"--version"_s << 0 << u"Tavrink 1.0 (1)"_s;
+        QTest::newRow("unknown option") << u"--jsn"_s << 2 << u"tavrink: unknown option \"--jsn\""_s;
+        QTest::newRow("two modes") << u"--json --watch"_s << 2 << u"cannot be combined"_s;
+        QTest::newRow("endpoint without URL") << u"--endpoint"_s << 2 << u"needs a URL"_s;
+        QTest::newRow("plain HTTP endpoint") << u"--endpoint http://ip.test"_s << 2 << u"takes an https:// URL"_s;
+        QTest::newRow("endpoint without host") << u"--endpoint https://"_s << 2 << u"takes an https:// URL"_s;
+        QTest::newRow("no display: prints instead of the panel item") << u""_s << 0 << u"no graphical session"_s;
+    }
+    void executableAnswers()
+    {
+        QFETCH(QString, arguments);
+        QFETCH(int, status);
+        QFETCH(QString, output);
+        // No display and no public lookup: nothing here leaves the machine or needs a screen.
+        const auto [exitStatus, printed] = runCommand(
+            u"env -u DISPLAY -u WAYLAND_DISPLAY XDG_CONFIG_HOME=/nonexistent %1/bin/tavrink %2 </dev/null"_s.arg(
+                qEnvironmentVariable("TAVRINK_BUNDLE"), arguments + (arguments.isEmpty() ? u"--no-public"_s : u""_s)));
+        QCOMPARE(exitStatus, status);
+        QVERIFY2(printed.contains(output), qPrintable(printed));
+    }
+
+    void jsonKeepsItsKeyOrderEscapesAndUtcTimes()
+    {
+        Snapshot snapshot;
+        snapshot.fullHostname = u"odd\"name\\\n"_s;
+        snapshot.shortHostname = u"odd"_s;
+        snapshot.tailscaleAddresses = {u"100.101.102.103"_s};
+        snapshot.localAddresses = {{u"wlan0"_s, u"Wi-Fi"_s, u"192.168.1.20"_s}};
+        snapshot.lastUpdated = QDateTime(QDate(2026, 12, 6), QTime(9, 41, 5), Qt::OffsetFromUTC, 3600);
+        QCOMPARE(snapshot.toJson(),
+                 QByteArray("{\"hostname\":{\"full\":\"odd\\\"name\\\\\\n\",\"short\":\"odd\"},\"publicAddress\":null,"
+                            "\"tailscaleAddresses\":[\"100.101.102.103\"],\"localAddresses\":[{\"interfaceName\":"
+                            "\"wlan0\",\"displayName\":\"Wi-Fi\",\"address\":\"192.168.1.20\"}],"
+                            "\"lastUpdated\":\"2026-12-06T08:41:05Z\",\"lastError\":null}"));
+        QVERIFY(!QJsonDocument::fromJson(snapshot.toJson()).isNull());
+    }
+
+    void iconRepresentations_data()
+    {
+        QTest::addColumn<QList<int>>("pixelSizes"); // for 1x, 2x, 3x; 0: file absent, -1: not a PNG
+        QTest::addColumn<QList<int>>("pointSides");
+        QTest::newRow("only @2x") << QList<int>{0, 36, 0} << QList<int>{18};
+        QTest::newRow("odd width rounds down") << QList<int>{0, 37, 0} << QList<int>{18};
+        QTest::newRow("none present") << QList<int>{0, 0, 0} << QList<int>{};
+        QTest::newRow("undecodable file skipped, order kept") << QList<int>{-1, 36, 54} << QList<int>{18, 18};
+    }
+    void iconRepresentations()
+    {
+        QFETCH(QList<int>, pixelSizes);
+        QFETCH(QList<int>, pointSides);
+        QTemporaryDir dir;
+        const QStringList names{u""_s, u"@2x"_s, u"@3x"_s};
+        QList<int> widths;
+        for (int i = 0; i < 3; ++i) {
+            const QString path = dir.filePath(u"MenubarIconTemplate%1.png"_s.arg(names[i]));
+            if (pixelSizes[i] > 0) {
+                QImage image(pixelSizes[i], pixelSizes[i], QImage::Format_ARGB32);
+                image.fill(Qt::black);
+                QVERIFY(image.save(path));
+                widths << pixelSizes[i];
+            } else if (pixelSizes[i] < 0) {
+                QVERIFY(writeFile(path, "not a png"));
+            }
+        }
+        QList<int> sides;
+        QList<int> loaded;
+        for (const QImage& image : MenubarIcon::load(dir.path())) {
+            sides << MenubarIcon::pointSize(image).width();
+            loaded << image.width();
+        }
+        QCOMPARE(sides, pointSides);
+        QCOMPARE(loaded, widths);
+    }
+
+    void shippedArtwork()
+    {
+        const QList<QImage> icon = MenubarIcon::load(qEnvironmentVariable("TAVRINK_BUNDLE") + u"/share"_s);
+        QCOMPARE(icon.size(), 3);
+        for (const QImage& image : icon) {
+            QCOMPARE(MenubarIcon::pointSize(image), QSize(18, 18));
+            QVERIFY(image.hasAlphaChannel());
+        }
+    }
+};
+
+QTEST_GUILESS_MAIN(TestApp)
+#include "tst_app.moc"

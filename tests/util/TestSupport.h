@@ -1,0 +1,65 @@
+#pragma once
+
+// Small helpers every kind of test shares: files, locale and time zone, a D-Bus daemon of the
+// test's own, and running a command to its end.
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QLocale>
+#include <QProcess>
+
+/// Writes the file, making its folder first; false when that fails.
+inline bool writeFile(const QString& path, const QByteArray& contents)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(contents) == contents.size();
+}
+
+inline QByteArray readFile(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+/// Times and names as an English user in UTC sees them.
+inline void useEnglishInUtc()
+{
+    qputenv("TZ", "UTC");
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedKingdom));
+}
+
+/// Runs a shell command line to its end: its exit status and its output, both streams together.
+inline std::pair<int, QString> runCommand(const QString& line, int timeoutMs = 30000)
+{
+    QProcess process;
+    process.setProcessChannelMode(QProcess::MergedChannels);
+    process.start(QStringLiteral("sh"), {QStringLiteral("-c"), line});
+    const bool isFinished = process.waitForFinished(timeoutMs);
+    const int status = isFinished && process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    return {status, QString::fromUtf8(process.readAll())};
+}
+
+/// A dbus-daemon of the test's own, for a system bus or a second session bus.
+class PrivateBus {
+public:
+    PrivateBus()
+    {
+        m_daemon.start(QStringLiteral("dbus-daemon"),
+                       {QStringLiteral("--session"), QStringLiteral("--nofork"), QStringLiteral("--print-address=1")});
+        if (m_daemon.waitForReadyRead(10000))
+            m_address = QString::fromUtf8(m_daemon.readLine()).trimmed();
+    }
+    ~PrivateBus()
+    {
+        m_daemon.kill();
+        m_daemon.waitForFinished();
+    }
+    /// Empty when the daemon did not start.
+    QString address() const { return m_address; }
+
+private:
+    QProcess m_daemon;
+    QString m_address;
+};
