@@ -7,6 +7,8 @@
 /// The system's registration of this application as something to start at login.
 class LoginItemService {
 public:
+    /// RequiresApproval is for systems where the user must allow a registered item before it
+    /// runs; XDG autostart has no such step, so the Linux service never reports it.
     enum class Status { NotRegistered, Enabled, RequiresApproval, NotFound };
 
     virtual ~LoginItemService() = default;
