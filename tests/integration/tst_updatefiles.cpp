@@ -1,0 +1,306 @@
+// What an update brings on disk, treated as hostile: archives made at test time by Python's
+// zipfile, unpacked for real by libarchive; bundle signatures checked against the minisign
+// command as an independent implementation, both ways.
+
+#include "TestSupport.h"
+#include "update/ArchiveUnpacker.h"
+#include "update/CodeSignature.h"
+#include "update/Minisign.h"
+
+#include <QDirIterator>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <sys/stat.h>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// The entries of an archive in make_zip.py's JSON, written single-quoted for the tables.
+QByteArray entries(const char* text)
+{
+    return QByteArray(text).replace('\'', '"');
+}
+
+bool makeZip(const QString& path, const QByteArray& json)
+{
+    QProcess python;
+    python.start(u"python3"_s, {qEnvironmentVariable("TAVRINK_SOURCE") + u"/tests/util/make_zip.py"_s, path});
+    python.write(json);
+    python.closeWriteChannel();
+    return python.waitForFinished(30000) && python.exitCode() == 0;
+}
+
+// Every path under the folder, relative, with "/" after folders and "@" before link targets.
+QStringList tree(const QString& folder)
+{
+    QStringList paths;
+    QDirIterator it(folder, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QFileInfo info(it.next());
+        const QString relative = QDir(folder).relativeFilePath(info.filePath());
+        paths << (info.isSymLink()   ? relative + u'@' + info.symLinkTarget().section(u'/', -1)
+                      : info.isDir() ? relative + u'/'
+                                     : relative);
+    }
+    paths.sort();
+    return paths;
+}
+
+int modeOf(const QString& path)
+{
+    struct stat info { };
+    return lstat(QFile::encodeName(path).constData(), &info) == 0 ? int(info.st_mode & 07777) : -1;
+}
+
+// A small bundle: a folder, an executable, a resource and a link between them.
+void makeBundle(const QString& bundle, const QString& version = u"1.1"_s)
+{
+    QVERIFY(writeFile(bundle + u"/Info.json"_s, R"({"CFBundleShortVersionString": ")" + version.toUtf8() + "\"}"));
+    QVERIFY(writeFile(bundle + u"/bin/tavrink"_s, "#!/bin/sh\necho tavrink\n"));
+    QVERIFY(QFile::setPermissions(bundle + u"/bin/tavrink"_s,
+                                  QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadGroup
+                                      | QFile::ExeGroup));
+    QVERIFY(writeFile(bundle + u"/share/icon 1.png"_s, QByteArray(3000, 'p')));
+    QVERIFY(QFile::link(u"icon 1.png"_s, bundle + u"/share/icon.png"_s));
+}
+
+} // namespace
+
+class TestUpdateFiles : public QObject {
+    Q_OBJECT
+private:
+    QTemporaryDir m_dir;
+    QString m_work;
+
+    // A key pair made by the minisign command, and one made here.
+    QString m_theirKey;
+    QString m_theirPub;
+    QString m_ownKey;
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        if (QStandardPaths::findExecutable(u"python3"_s).isEmpty()
+            || QStandardPaths::findExecutable(u"minisign"_s).isEmpty())
+            QSKIP("python3 and minisign are needed (the test command installs them)");
+        m_theirKey = m_dir.filePath(u"minisign.key"_s);
+        m_theirPub = m_dir.filePath(u"minisign.pub"_s);
+        const auto [status, output] = runCommand(u"minisign -G -W -p '%1' -s '%2'"_s.arg(m_theirPub, m_theirKey));
+        QVERIFY2(status == 0, qPrintable(output));
+        m_ownKey = m_dir.filePath(u"own.key"_s);
+        QVERIFY(writeFile(m_ownKey, Minisign::generateSecretKey()));
+    }
+    void init()
+    {
+        QTest::failOnWarning(QRegularExpression(u".*"_s));
+        m_work = m_dir.filePath(QString::fromUtf8(QTest::currentTestFunction()) + u'-'
+                                + QString::fromUtf8(QTest::currentDataTag()).replace(u' ', u'-'));
+    }
+
+    void unpacks_data()
+    {
+        QTest::addColumn<QByteArray>("archive");
+        QTest::addColumn<QStringList>("unpacked"); // empty: refused, and nothing outside the folder
+        QTest::newRow("a bundle with a link inside")
+            << entries("[{'name':'Tavrink.app/bin/tavrink','data':'x','mode':493},"
+                       "{'name':'Tavrink.app/share/','dir':true},{'name':'Tavrink.app/share/a','data':'a'},"
+                       "{'name':'Tavrink.app/share/b','link':'a'},{'name':'Tavrink.app/bin/up','link':'../share'}]")
+            << QStringList{u"Tavrink.app/"_s,
+                           u"Tavrink.app/bin/"_s,
+                           u"Tavrink.app/bin/tavrink"_s,
+                           u"Tavrink.app/bin/up@share"_s,
+                           u"Tavrink.app/share/"_s,
+                           u"Tavrink.app/share/a"_s,
+                           u"Tavrink.app/share/b@a"_s};
+        QTest::newRow("dot-dot") << entries("[{'name':'Tavrink.app/../../escaped','data':'x'}]") << QStringList();
+        QTest::newRow("absolute path") << entries("[{'name':'/tmp/escaped','data':'x'}]") << QStringList();
+        QTest::newRow("a dot component") << entries("[{'name':'Tavrink.app/./a','data':'x'}]") << QStringList();
+        QTest::newRow("link to an absolute place")
+            << entries("[{'name':'Tavrink.app/etc','link':'/etc'}]") << QStringList();
+        QTest::newRow("link out by dot-dot")
+            << entries("[{'name':'Tavrink.app/up','link':'../../..'}]") << QStringList();
+        QTest::newRow("chained links out")
+            << entries("[{'name':'a/one','link':'two'},{'name':'a/two','link':'../three'},"
+                       "{'name':'three','link':'..'}]")
+            << QStringList();
+        QTest::newRow("a file written through a link")
+            << entries("[{'name':'a/out','link':'../..'},{'name':'a/out/escaped','data':'x'}]") << QStringList();
+        QTest::newRow("a link that leads nowhere") << entries("[{'name':'a/b','link':'missing'}]") << QStringList();
+        QTest::newRow("a name twice") << entries("[{'name':'a','data':'one'},{'name':'a','data':'two'}]")
+                                      << QStringList();
+        QTest::newRow("a file, then a folder of the same name")
+            << entries("[{'name':'a','data':'x'},{'name':'a/b','data':'y'}]") << QStringList();
+        QTest::newRow("entries over the cap")
+            << entries("[{'name':'a'},{'name':'b'},{'name':'c'},{'name':'d'},{'name':'e'},{'name':'f'}]")
+            << QStringList();
+        QTest::newRow("inflates over the cap") << entries("[{'name':'a','zeros':1048577}]") << QStringList();
+        QTest::newRow("at the cap") << entries("[{'name':'a','zeros':1048576}]") << QStringList{u"a"_s};
+    }
+    void unpacks()
+    {
+        QFETCH(QByteArray, archive);
+        QFETCH(QStringList, unpacked);
+        const QString zip = m_work + u".zip"_s;
+        QVERIFY(makeZip(zip, archive));
+        const QString work = QDir(m_dir.path()).relativeFilePath(m_work) + u'/';
+        const auto outside = [this, &work] {
+            QStringList paths = tree(m_dir.path());
+            paths.removeIf([&work](const QString& p) { return p.startsWith(work); });
+            return paths;
+        };
+        const QStringList before = outside();
+        const auto error = ArchiveUnpacker::unpack(zip, m_work, {5, 1 << 20});
+        QVERIFY2(error.has_value() == unpacked.isEmpty(), qPrintable(error.value_or(u"unpacked"_s)));
+        QCOMPARE(modeOf(m_work) & 077, 0);
+        QCOMPARE(outside(), before); // nothing written beside the folder
+        if (!unpacked.isEmpty())
+            QCOMPARE(tree(m_work), unpacked);
+    }
+
+    void unpackingMasksModes()
+    {
+        QVERIFY(makeZip(m_work + u".zip"_s,
+                        entries("[{'name':'suid','data':'x','mode':3565},"
+                                "{'name':'open','data':'x','mode':511},"
+                                "{'name':'locked/','dir':true,'mode':365},"
+                                "{'name':'locked/in','data':'x'}]")));
+        QCOMPARE(ArchiveUnpacker::unpack(m_work + u".zip"_s, m_work), std::nullopt);
+        QCOMPARE(modeOf(m_work + u"/suid"_s), 0755); // 06755 without its set-id bits
+        QCOMPARE(modeOf(m_work + u"/open"_s), 0755);
+        QCOMPARE(modeOf(m_work + u"/locked"_s), 0555); // still filled before it was locked
+        QCOMPARE(readFile(m_work + u"/locked/in"_s), QByteArray("x"));
+    }
+
+    void damagedArchivesAreRefused_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::newRow("an HTML error page") << QByteArray("<html><body>404 Not Found</body></html>\n");
+        QTest::newRow("empty") << QByteArray();
+        QTest::newRow("truncated") << QByteArray("truncate");
+    }
+    void damagedArchivesAreRefused()
+    {
+        QFETCH(QByteArray, bytes);
+        const QString zip = m_work + u".zip"_s;
+        QVERIFY(makeZip(zip, entries("[{'name':'a','zeros':100000},{'name':'b','data':'tail'}]")));
+        if (bytes == "truncate")
+            QVERIFY(QFile::resize(zip, QFileInfo(zip).size() / 2));
+        else
+            QVERIFY(writeFile(zip, bytes));
+        QVERIFY(ArchiveUnpacker::unpack(zip, m_work).has_value());
+    }
+
+    void minisignSignaturesVerifyBothWays()
+    {
+        const QString file = m_dir.filePath(u"CodeResources"_s);
+        QVERIFY(writeFile(file, "tavrink-code-resources 1\nf 0644 1 abc Info.json\n"));
+        // minisign's signature verifies here…
+        const auto [signStatus, signOutput]
+            = runCommand(u"minisign -S -s '%1' -m '%2' -t 'made by minisign'"_s.arg(m_theirKey, file));
+        QVERIFY2(signStatus == 0, qPrintable(signOutput));
+        const auto theirKey = Minisign::parsePublicKey(readFile(m_theirPub));
+        QVERIFY(theirKey);
+        QVERIFY(Minisign::verify(*theirKey, readFile(file), readFile(file + u".minisig"_s)));
+        // …and ours, made with minisign's secret key, verifies with minisign -V.
+        const auto secret = Minisign::parseSecretKey(readFile(m_theirKey));
+        QVERIFY(std::holds_alternative<Minisign::SecretKey>(secret));
+        QVERIFY(writeFile(file + u".minisig"_s,
+                          Minisign::sign(std::get<Minisign::SecretKey>(secret), readFile(file), u"made by tavrink"_s)));
+        const auto [status, output] = runCommand(u"minisign -V -p '%1' -m '%2'"_s.arg(m_theirPub, file));
+        QVERIFY2(status == 0 && output.contains(u"made by tavrink"_s), qPrintable(output));
+        // A key of ours, formatted for minisign, is read by it too.
+        const auto ownKey = std::get<Minisign::SecretKey>(Minisign::parseSecretKey(readFile(m_ownKey)));
+        const QString ownPub = m_dir.filePath(u"own.pub"_s);
+        QVERIFY(writeFile(ownPub, Minisign::formatPublicKey(ownKey.publicKey())));
+        QVERIFY(writeFile(file + u".minisig"_s, Minisign::sign(ownKey, readFile(file), u"own key"_s)));
+        QCOMPARE(runCommand(u"minisign -V -p '%1' -m '%2'"_s.arg(ownPub, file)).first, 0);
+    }
+
+    void signatureMatrix_data()
+    {
+        QTest::addColumn<QString>("tamper"); // a shell command run in the signed bundle
+        QTest::newRow("untouched") << QString();
+        QTest::newRow("a file edited") << u"printf x >> bin/tavrink"_s;
+        QTest::newRow("a file added") << u"echo x > share/extra"_s;
+        QTest::newRow("an empty folder added") << u"mkdir share/empty"_s;
+        QTest::newRow("a file removed") << u"rm 'share/icon 1.png'"_s;
+        QTest::newRow("a mode changed") << u"chmod 0755 Info.json"_s;
+        QTest::newRow("a link retargeted") << u"ln -sfn ../bin/tavrink share/icon.png"_s;
+        QTest::newRow("CodeResources edited") << u"sed -i 's/tavrink$/tavrinK/' _CodeSignature/CodeResources"_s;
+        QTest::newRow("the trusted comment edited")
+            << u"sed -i '3s/.*/trusted comment: version 9.9/' _CodeSignature/CodeResources.minisig"_s;
+        QTest::newRow("another key in signer.pub") << u"cp \"$OTHER_PUB\" _CodeSignature/signer.pub"_s;
+        QTest::newRow("re-signed by another key") << u"minisign -S -s \"$OTHER_KEY\" -m _CodeSignature/CodeResources "
+                                                     "-x _CodeSignature/CodeResources.minisig"_s;
+        QTest::newRow("the legacy Ed form") << u"minisign -S -l -s \"$OWN_KEY\" -m _CodeSignature/CodeResources "
+                                               "-x _CodeSignature/CodeResources.minisig"_s;
+        QTest::newRow("a file beside the signature") << u"touch _CodeSignature/notes"_s;
+        QTest::newRow("signature missing") << u"rm _CodeSignature/CodeResources.minisig"_s;
+    }
+    void signatureMatrix()
+    {
+        QFETCH(QString, tamper);
+        const QString bundle = m_work + u"/Tavrink.app"_s;
+        makeBundle(bundle);
+        const auto key = std::get<Minisign::SecretKey>(Minisign::parseSecretKey(readFile(m_ownKey)));
+        QCOMPARE(CodeSignature::sign(bundle, key, u"Tavrink 1.1"_s), std::nullopt);
+        const auto [status, output]
+            = runCommand(u"cd '%1' && OWN_KEY='%2' OTHER_KEY='%3' OTHER_PUB='%4' sh -c '%5'"_s.arg(
+                bundle, m_ownKey, m_theirKey, m_theirPub, QString(tamper).replace(u"'"_s, u"'\\''"_s)));
+        QVERIFY2(status == 0, qPrintable(output));
+        const auto verified = CodeSignature::verify(bundle);
+        if (tamper.isEmpty()) {
+            QVERIFY(std::holds_alternative<Minisign::PublicKey>(verified));
+            QCOMPARE(std::get<Minisign::PublicKey>(verified), key.publicKey());
+        } else {
+            QVERIFY2(std::holds_alternative<QString>(verified), "a tampered bundle verified");
+        }
+    }
+
+    void bundlesThatCannotBeSigned_data()
+    {
+        QTest::addColumn<QString>("setup"); // run in the bundle
+        QTest::newRow("a link to an absolute place") << u"ln -s /etc share/etc"_s;
+        QTest::newRow("a link out by dot-dot") << u"ln -s ../.. share/up"_s;
+        QTest::newRow("chained links out") << u"ln -s two share/one && ln -s ../.. share/two"_s;
+        QTest::newRow("a link that leads nowhere") << u"ln -s missing share/gone"_s;
+        QTest::newRow("a fifo") << u"mkfifo share/pipe"_s;
+    }
+    void bundlesThatCannotBeSigned()
+    {
+        QFETCH(QString, setup);
+        const QString bundle = m_work + u"/Tavrink.app"_s;
+        makeBundle(bundle);
+        QCOMPARE(runCommand(u"cd '%1' && %2"_s.arg(bundle, setup)).first, 0);
+        const auto key = std::get<Minisign::SecretKey>(Minisign::parseSecretKey(readFile(m_ownKey)));
+        QVERIFY(CodeSignature::sign(bundle, key, u"Tavrink 1.1"_s).has_value());
+        QVERIFY(std::holds_alternative<QString>(CodeSignature::resources(bundle)));
+    }
+
+    void secretKeysThatCannotSign_data()
+    {
+        QTest::addColumn<QByteArray>("text");
+        const QByteArray good = Minisign::generateSecretKey();
+        QByteArray flipped = QByteArray::fromBase64(good.split('\n').at(1));
+        flipped[60] = char(flipped[60] ^ 1);
+        QTest::newRow("a byte flipped") << "untrusted comment: x\n" + flipped.toBase64() + '\n';
+        QTest::newRow("a public key") << Minisign::formatPublicKey(
+            std::get<Minisign::SecretKey>(Minisign::parseSecretKey(good)).publicKey());
+        QTest::newRow("not base64") << QByteArray("untrusted comment: x\n!!!\n");
+    }
+    void secretKeysThatCannotSign()
+    {
+        QFETCH(QByteArray, text);
+        QVERIFY(std::holds_alternative<QString>(Minisign::parseSecretKey(text)));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestUpdateFiles)
+#include "tst_updatefiles.moc"
