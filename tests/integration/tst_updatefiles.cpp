@@ -223,6 +223,21 @@ private Q_SLOTS:
         QCOMPARE(runCommand(u"minisign -V -p '%1' -m '%2'"_s.arg(ownPub, file)).first, 0);
     }
 
+    void encryptedSecretKeys()
+    {
+        const QString key = m_dir.filePath(u"encrypted.key"_s);
+        const QString pub = m_dir.filePath(u"encrypted.pub"_s);
+        const auto [status, output]
+            = runCommand(u"printf 'pass word\\npass word\\n' | minisign -G -p '%1' -s '%2'"_s.arg(pub, key), 120000);
+        QVERIFY2(status == 0, qPrintable(output));
+        QVERIFY(std::holds_alternative<QString>(Minisign::parseSecretKey(readFile(key))));
+        QVERIFY(std::holds_alternative<QString>(Minisign::parseSecretKey(readFile(key), "pass Word")));
+        const auto opened = Minisign::parseSecretKey(readFile(key), "pass word");
+        QVERIFY(std::holds_alternative<Minisign::SecretKey>(opened));
+        const QByteArray signature = Minisign::sign(std::get<Minisign::SecretKey>(opened), "data", u"c"_s);
+        QVERIFY(Minisign::verify(*Minisign::parsePublicKey(readFile(pub)), "data", signature));
+    }
+
     void signatureMatrix_data()
     {
         QTest::addColumn<QString>("tamper"); // a shell command run in the signed bundle
