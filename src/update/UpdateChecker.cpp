@@ -1,5 +1,17 @@
 #include "update/UpdateChecker.h"
 
+#include "network/HttpsRequest.h"
+#include "platform/AlertPresenter.h"
+#include "platform/BundleReplacer.h"
+#include "platform/Clock.h"
+#include "platform/ErrorLog.h"
+#include "settings/BundleInfo.h"
+#include "settings/DefaultsStore.h"
+#include "update/BundleInstaller.h"
+#include "update/UpdateArchive.h"
+
+#include <QCoreApplication>
+#include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QJsonParseError>
@@ -78,4 +90,145 @@ std::variant<QUrl, QString> UpdateChecker::manifestURL(const std::optional<QStri
     if (!url.isValid() || url.scheme() != u"https"_s || url.host().isEmpty())
         return u"The update address \"%1\" is not a valid https address."_s.arg(*override);
     return url;
+}
+
+UpdateChecker::UpdateChecker(Parts parts, QObject* parent)
+    : QObject(parent)
+    , m_parts(std::move(parts))
+{
+}
+
+UpdateChecker::~UpdateChecker() = default;
+
+void UpdateChecker::start()
+{
+    using namespace std::chrono_literals;
+    // The day is counted from the start of the previous check, sleep included.
+    m_firstCheck = m_parts.clock.schedule(30s, false, [this] {
+        check(false);
+        m_dailyCheck = m_parts.clock.schedule(86400s, true, [this] { check(false); });
+    });
+}
+
+void UpdateChecker::check(bool interactive)
+{
+    if (m_isChecking)
+        return;
+    m_isChecking = true;
+    m_isInteractive = interactive;
+    const QVariant stored = m_parts.settings.value(u"UpdateManifestURL"_s);
+    const auto url = manifestURL(stored.isValid() ? std::optional(stored.toString()) : std::nullopt);
+    if (const QString* error = std::get_if<QString>(&url)) {
+        // Said on a later turn, like every other outcome: check() itself never blocks.
+        QMetaObject::invokeMethod(
+            this,
+            [this, message = *error] {
+                if (m_isInteractive)
+                    m_parts.alerts.present({u"Could not check for updates"_s, message, {}});
+                end();
+            },
+            Qt::QueuedConnection);
+        return;
+    }
+    m_request = std::make_unique<HttpsRequest>(
+        &m_parts.network, std::get<QUrl>(url),
+        HttpsRequest::Options{std::chrono::seconds(60), maximumManifestBytes, {}, m_parts.tls});
+    connect(m_request.get(), &HttpsRequest::finished, this, &UpdateChecker::onManifest);
+    m_request->start();
+}
+
+QString UpdateChecker::currentVersion() const
+{
+    return BundleInfo::infoString(u"CFBundleShortVersionString"_s, m_parts.bundlePath + u"/bin/tavrink"_s)
+        .value_or(u"0"_s);
+}
+
+void UpdateChecker::onManifest()
+{
+    HttpsRequest* request = m_request.release();
+    request->deleteLater(); // it is still emitting finished()
+    const auto manifest = request->outcome() == HttpsRequest::Outcome::Succeeded
+        ? decodeManifest(request->body())
+        : std::variant<Manifest, QString>(request->errorString());
+    if (const QString* error = std::get_if<QString>(&manifest)) {
+        if (m_isInteractive)
+            m_parts.alerts.present({u"Could not check for updates"_s, *error, {}});
+        end();
+    } else if (isNewer(std::get<Manifest>(manifest).version, currentVersion())) {
+        offer(std::get<Manifest>(manifest));
+    } else {
+        if (m_isInteractive)
+            m_parts.alerts.present(
+                {u"Tavrink is up to date"_s, u"Version "_s + currentVersion() + u" is the latest."_s, {}});
+        end();
+    }
+}
+
+void UpdateChecker::offer(const Manifest& manifest)
+{
+    QString text = u"You have "_s + currentVersion() + u'.';
+    if (manifest.notes && !manifest.notes->isEmpty())
+        text += u"\n\n"_s + *manifest.notes;
+    const Alert alert{u"Tavrink "_s + manifest.version + u" is available"_s,
+                      text,
+                      {u"Install and Relaunch"_s, u"Later"_s},
+                      Alert::Style::Informational};
+    if (m_parts.alerts.present(alert) != 0) {
+        end(); // not remembered: the next check offers it again
+        return;
+    }
+    m_offered = manifest;
+    const QString archive = m_parts.temporaryFolder + u"/tavrink-update.zip"_s;
+    QFile::remove(archive);
+    m_request = std::make_unique<HttpsRequest>(
+        &m_parts.network, manifest.url,
+        HttpsRequest::Options{std::chrono::seconds(60), maximumArchiveBytes, archive, m_parts.tls});
+    connect(m_request.get(), &HttpsRequest::finished, this, &UpdateChecker::onDownloaded);
+    m_request->start();
+}
+
+void UpdateChecker::onDownloaded()
+{
+    HttpsRequest* request = m_request.release();
+    request->deleteLater();
+    if (request->outcome() != HttpsRequest::Outcome::Succeeded) {
+        fail(request->errorString());
+        return;
+    }
+    if (const std::optional<QString> error = install(m_parts.temporaryFolder + u"/tavrink-update.zip"_s)) {
+        fail(*error);
+        return;
+    }
+    // A failed relaunch leaves the new version for the next start; quitting is still right.
+    if (!m_parts.replacer.relaunch(m_parts.bundlePath))
+        m_parts.log.error(u"The update is installed, but Tavrink could not be started again."_s);
+    Q_EMIT quitRequested();
+}
+
+std::optional<QString> UpdateChecker::install(const QString& archivePath)
+{
+    const QString work
+        = m_parts.temporaryFolder + u"/tavrink-update-"_s + QString::number(QCoreApplication::applicationPid());
+    const auto prepared = UpdateArchive::prepare(archivePath, work, m_parts.pinnedKey, m_offered->version);
+    if (const auto* failure = std::get_if<UpdateArchive::Failure>(&prepared)) {
+        m_parts.log.error(u"Update %1 refused: %2"_s.arg(m_offered->version, failure->detail));
+        return failure->message;
+    }
+    if (m_parts.bundlePath.isEmpty())
+        return u"Tavrink does not run from an application bundle, so it cannot replace itself."_s;
+    return BundleInstaller::install(std::get<QString>(prepared), m_parts.bundlePath, work, m_parts.pinnedKey,
+                                    m_parts.replacer);
+}
+
+void UpdateChecker::fail(const QString& message)
+{
+    m_parts.alerts.present({u"Update failed"_s, message, {}});
+    end();
+}
+
+void UpdateChecker::end()
+{
+    m_isChecking = false;
+    m_offered.reset();
+    Q_EMIT checkEnded();
 }

@@ -1,14 +1,32 @@
 #pragma once
 
+#include "update/Minisign.h"
+
 #include <QByteArray>
+#include <QObject>
+#include <QSslConfiguration>
 #include <QString>
 #include <QUrl>
 
+#include <memory>
 #include <optional>
 #include <variant>
 
-/// Keeps Tavrink current from the maker's update manifest.
-class UpdateChecker {
+class AlertPresenter;
+class BundleReplacer;
+class Clock;
+class ClockTimer;
+class DefaultsStore;
+class ErrorLog;
+class HttpsRequest;
+class QNetworkAccessManager;
+
+/// Keeps Tavrink current from the maker's update manifest: a quiet check 30 seconds after
+/// start() and every 24 hours after that (on a clock that counts while the machine sleeps), and
+/// one on request. A newer release is offered; accepted, it is downloaded, verified and put in
+/// place of the running bundle, which is started again while this process quits.
+class UpdateChecker : public QObject {
+    Q_OBJECT
 public:
     /// The newest release as the manifest names it.
     struct Manifest {
@@ -16,11 +34,37 @@ public:
         QUrl url;
         std::optional<QString> notes;
     };
+    struct Parts {
+        QNetworkAccessManager& network;
+        Clock& clock;
+        AlertPresenter& alerts;
+        ErrorLog& log;
+        DefaultsStore& settings;
+        BundleReplacer& replacer;
+        /// The maker's key: the only signer whose updates are installed.
+        Minisign::PublicKey pinnedKey;
+        /// The running bundle; empty when Tavrink does not run from one.
+        QString bundlePath;
+        /// Where the download and the work folder go.
+        QString temporaryFolder;
+        /// The authorities to trust; the program's own rules when absent.
+        std::optional<QSslConfiguration> tls;
+    };
 
     /// The built-in manifest address, used unless the UpdateManifestURL setting names another.
     static constexpr auto defaultManifestURL = "https://kelvandrosi.com/tavrink/appcast.json";
-    /// The largest manifest body read.
     static constexpr qint64 maximumManifestBytes = 64 * 1024;
+    static constexpr qint64 maximumArchiveBytes = qint64(256) << 20;
+
+    explicit UpdateChecker(Parts parts, QObject* parent = nullptr);
+    ~UpdateChecker() override;
+
+    /// Starts the schedule of automatic checks.
+    void start();
+    /// Starts a check unless one is running (then nothing happens). An interactive check says
+    /// every outcome; an automatic one only offers a newer release.
+    void check(bool interactive);
+    bool isChecking() const { return m_isChecking; }
 
     /// Whether candidate is strictly newer than reference: dot-separated decimal components
     /// compared in order, a missing one counting as 0, one that is not an optionally signed
@@ -31,4 +75,27 @@ public:
     static std::variant<Manifest, QString> decodeManifest(const QByteArray& body);
     /// The manifest address for an override (the UpdateManifestURL setting), or why it cannot be used.
     static std::variant<QUrl, QString> manifestURL(const std::optional<QString>& override);
+
+Q_SIGNALS:
+    /// A check ended, whatever its outcome (it did not end in quitRequested).
+    void checkEnded();
+    /// The new bundle is in place and its relaunch started: the application should quit.
+    void quitRequested();
+
+private:
+    QString currentVersion() const;
+    void onManifest();
+    void offer(const Manifest& manifest);
+    void onDownloaded();
+    std::optional<QString> install(const QString& archivePath);
+    void fail(const QString& message);
+    void end();
+
+    Parts m_parts;
+    bool m_isChecking = false;
+    bool m_isInteractive = false;
+    std::optional<Manifest> m_offered;
+    std::unique_ptr<HttpsRequest> m_request;
+    std::unique_ptr<ClockTimer> m_firstCheck;
+    std::unique_ptr<ClockTimer> m_dailyCheck;
 };

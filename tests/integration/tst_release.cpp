@@ -4,6 +4,7 @@
 
 #include "Release.h"
 #include "TestSupport.h"
+#include "update/BundleInstaller.h"
 #include "update/Minisign.h"
 
 #include <QTemporaryDir>
@@ -98,7 +99,7 @@ private Q_SLOTS:
         QFETCH(QString, message);
         const QString work = path(QString::fromUtf8(QTest::currentDataTag()).replace(u' ', u'-'));
         QVERIFY(QDir().mkpath(work));
-        QCOMPARE(Release::copyBundle(m_bundle, work + u"/Tavrink.app"_s), std::nullopt);
+        QCOMPARE(BundleInstaller::copy(m_bundle, work + u"/Tavrink.app"_s), std::nullopt);
         QCOMPARE(tool(u"tavrink-sign"_s, {u"sign"_s, u"--key"_s, m_key, work + u"/Tavrink.app"_s}).first, 0);
         QVERIFY(writeFile(work + u"/other.key"_s, Minisign::generateSecretKey()));
         const auto [status, output]

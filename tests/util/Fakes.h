@@ -116,14 +116,15 @@ public:
     void setText(const QString& text) override { texts.append(text); }
 };
 
-/// Answers alerts with their default button, and keeps them.
+/// Answers alerts with the button the test chose (the default one unless told), and keeps them.
 class ScriptedAlertPresenter : public AlertPresenter {
 public:
     QList<Alert> presented;
+    int answer = 0;
     int present(const Alert& alert) override
     {
         presented.append(alert);
-        return 0;
+        return answer;
     }
 };
 

@@ -1,0 +1,33 @@
+#include "platform/linux/LinuxBundleReplacer.h"
+
+#include <QFile>
+#include <QProcess>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+
+using namespace Qt::StringLiterals;
+
+BundleReplacer::Exchange LinuxBundleReplacer::exchange(const QString& first, const QString& second, QString* error)
+{
+    if (renameat2(AT_FDCWD, QFile::encodeName(first).constData(), AT_FDCWD, QFile::encodeName(second).constData(),
+                  RENAME_EXCHANGE)
+        == 0)
+        return Exchange::Done;
+    // EINVAL: the file system has no exchange (some network and FUSE file systems); ENOSYS: the kernel.
+    if (errno == EINVAL || errno == ENOSYS)
+        return Exchange::Unsupported;
+    if (error)
+        *error = QString::fromLocal8Bit(strerror(errno));
+    return Exchange::Failed;
+}
+
+bool LinuxBundleReplacer::relaunch(const QString& bundlePath)
+{
+    // The path travels as an argument, never inside the command text, so no character of it is
+    // read by the shell.
+    return QProcess::startDetached(u"/bin/sh"_s,
+                                   {u"-c"_s, u"sleep 0.5; exec \"$1\""_s, u"sh"_s, bundlePath + u"/bin/tavrink"_s});
+}

@@ -1,0 +1,152 @@
+#include "update/BundleInstaller.h"
+
+#include "platform/BundleReplacer.h"
+#include "update/CodeSignature.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QFileInfo>
+
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstring>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace Qt::StringLiterals;
+
+namespace BundleInstaller {
+namespace {
+
+QString systemError()
+{
+    return QString::fromLocal8Bit(strerror(errno));
+}
+
+bool move(const QString& from, const QString& to)
+{
+    return std::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) == 0;
+}
+
+// A rename, or a copy and removal where the two lie on different file systems.
+std::optional<QString> relocate(const QString& from, const QString& to)
+{
+    if (move(from, to))
+        return std::nullopt;
+    if (errno != EXDEV)
+        return u"%1 cannot be moved to %2: %3"_s.arg(from, to, systemError());
+    if (const auto error = copy(from, to)) {
+        QDir(to).removeRecursively();
+        return error;
+    }
+    QDir(from).removeRecursively();
+    return std::nullopt;
+}
+
+} // namespace
+
+QStringList contents(const QString& bundlePath)
+{
+    QStringList paths;
+    QDirIterator it(bundlePath, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext())
+        paths << QDir(bundlePath).relativeFilePath(it.next());
+    paths.sort();
+    return paths;
+}
+
+std::optional<QString> copy(const QString& bundlePath, const QString& destination)
+{
+    if (mkdir(QFile::encodeName(destination).constData(), 0700) != 0)
+        return u"%1 cannot be made: %2"_s.arg(destination, systemError());
+    const QStringList paths = contents(bundlePath);
+    for (const QString& relative : std::as_const(paths)) {
+        const QByteArray from = QFile::encodeName(bundlePath + u'/' + relative);
+        const QByteArray to = QFile::encodeName(destination + u'/' + relative);
+        struct stat info { };
+        bool isCopied = lstat(from.constData(), &info) == 0;
+        if (isCopied && S_ISLNK(info.st_mode)) {
+            QByteArray target(PATH_MAX, '\0');
+            const ssize_t length = readlink(from.constData(), target.data(), target.size());
+            isCopied = length > 0 && symlink(target.left(length).constData(), to.constData()) == 0;
+        } else if (isCopied && S_ISDIR(info.st_mode)) {
+            isCopied = mkdir(to.constData(), 0700) == 0;
+        } else if (isCopied) {
+            QFile source(QFile::decodeName(from));
+            QFile target(QFile::decodeName(to));
+            isCopied = source.open(QIODevice::ReadOnly) && target.open(QIODevice::NewOnly | QIODevice::WriteOnly);
+            while (isCopied && !source.atEnd()) {
+                const QByteArray block = source.read(1 << 20);
+                isCopied = target.write(block) == block.size();
+            }
+            isCopied = isCopied && target.flush();
+        }
+        if (!isCopied)
+            return u"%1 cannot be copied: %2"_s.arg(QFile::decodeName(from), systemError());
+    }
+    // Modes last and deepest first, so that a read-only folder could still be filled.
+    for (auto path = paths.crbegin(); path != paths.crend(); ++path) {
+        struct stat info { };
+        lstat(QFile::encodeName(bundlePath + u'/' + *path).constData(), &info);
+        if (!S_ISLNK(info.st_mode)
+            && chmod(QFile::encodeName(destination + u'/' + *path).constData(), info.st_mode & 07777) != 0)
+            return u"%1's mode cannot be set: %2"_s.arg(destination + u'/' + *path, systemError());
+    }
+    struct stat root { };
+    if (stat(QFile::encodeName(bundlePath).constData(), &root) != 0
+        || chmod(QFile::encodeName(destination).constData(), root.st_mode & 07777) != 0)
+        return u"%1's mode cannot be set: %2"_s.arg(destination, systemError());
+    return std::nullopt;
+}
+
+std::optional<QString> install(const QString& newBundle, const QString& installedBundle, const QString& workFolder,
+                               const Minisign::PublicKey& pinnedKey, BundleReplacer& replacer)
+{
+    const QString folder = QFileInfo(installedBundle).absolutePath();
+    const QString pid = QString::number(QCoreApplication::applicationPid());
+    const QString staged = folder + u"/.Tavrink.app.new-"_s + pid;
+    const QString old = workFolder + u"/Tavrink-old.app"_s;
+    QDir(staged).removeRecursively();
+    if (const auto error = relocate(newBundle, staged))
+        return error;
+    // The copy is what will run: it must be what was verified.
+    const auto signer = CodeSignature::verify(staged);
+    if (!std::holds_alternative<Minisign::PublicKey>(signer) || std::get<Minisign::PublicKey>(signer) != pinnedKey) {
+        QDir(staged).removeRecursively();
+        return u"The update changed on its way into %1."_s.arg(folder);
+    }
+    QString error;
+    switch (replacer.exchange(staged, installedBundle, &error)) {
+    case BundleReplacer::Exchange::Done:
+        // The old bundle now stands at the staging path; keeping it is not worth failing for.
+        if (relocate(staged, old))
+            QDir(staged).removeRecursively();
+        return std::nullopt;
+    case BundleReplacer::Exchange::Failed:
+        QDir(staged).removeRecursively();
+        return u"%1 cannot be replaced: %2"_s.arg(installedBundle, error);
+    case BundleReplacer::Exchange::Unsupported:
+        break;
+    }
+    const QString backup = folder + u"/.Tavrink-old.app-"_s + pid;
+    if (!move(installedBundle, backup)) {
+        const QString reason = systemError();
+        QDir(staged).removeRecursively();
+        return u"%1 cannot be moved aside: %2"_s.arg(installedBundle, reason);
+    }
+    if (!move(staged, installedBundle)) {
+        const QString reason = systemError();
+        move(backup, installedBundle); // undone; should this fail too, the old bundle stays at backup
+        QDir(staged).removeRecursively();
+        return u"The update cannot be moved to %1: %2"_s.arg(installedBundle, reason);
+    }
+    if (relocate(backup, old))
+        QDir(backup).removeRecursively();
+    return std::nullopt;
+}
+
+} // namespace BundleInstaller

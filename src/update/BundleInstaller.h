@@ -1,0 +1,29 @@
+#pragma once
+
+#include "update/Minisign.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+class BundleReplacer;
+
+/// Puts a verified new bundle in place of the installed one without a moment where the
+/// installed path holds anything but a whole bundle, where the file system allows it.
+namespace BundleInstaller {
+
+/// Every path in the bundle, relative, a folder before what it holds; links are not followed.
+QStringList contents(const QString& bundlePath);
+/// Copies a bundle, links as links and modes as they are, to destination (which must not exist).
+std::optional<QString> copy(const QString& bundlePath, const QString& destination);
+
+/// Stages newBundle beside the installed bundle (same file system, so that the swap is one
+/// rename), checks the staged copy's signature once more against the pinned key, then swaps:
+/// one exchange where supported, else two moves with the first undone when the second fails.
+/// The old bundle ends as Tavrink-old.app in workFolder. The system's words on failure, with the
+/// installed bundle as it was.
+std::optional<QString> install(const QString& newBundle, const QString& installedBundle, const QString& workFolder,
+                               const Minisign::PublicKey& pinnedKey, BundleReplacer& replacer);
+
+} // namespace BundleInstaller
