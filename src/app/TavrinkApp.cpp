@@ -10,6 +10,7 @@
 #include "settings/BundleInfo.h"
 #include "settings/DefaultsStore.h"
 #include "settings/SettingsKey.h"
+#include "update/UpdateChecker.h"
 
 #include <QApplication>
 #include <QBuffer>
@@ -70,6 +71,11 @@ void TavrinkApp::start()
     connect(m_menu.get(), &MenuController::aboutRequested, this, &TavrinkApp::openAboutWindow);
     connect(m_menu.get(), &MenuController::settingsRequested, this, &TavrinkApp::openSettingsWindow);
     connect(&item, &StatusItem::itemChosen, m_menu.get(), &MenuController::choose);
+    if (UpdateChecker* updates = m_parts.updates) {
+        connect(m_menu.get(), &MenuController::updateCheckRequested, updates, [updates] { updates->check(true); });
+        connect(updates, &UpdateChecker::quitRequested, this, &TavrinkApp::quitRequested);
+        updates->start();
+    }
     updateMenu();
     item.show();
     m_parts.hostname.resolve();

@@ -16,6 +16,7 @@ class HostnameModel;
 class MenuController;
 class NetworkStatusModel;
 class StatusItem;
+class UpdateChecker;
 
 /// The application: the panel item, whose label follows the settings, and its menu over the
 /// one network status model, made the first time the menu is built.
@@ -31,6 +32,8 @@ public:
         AlertPresenter& alerts;
         std::function<std::unique_ptr<NetworkStatusModel>()> makeNetworkStatus;
         QString resourcesPath;
+        /// Runs the checks of "Check for Updates…" and the automatic ones; none: the row does nothing.
+        UpdateChecker* updates = nullptr;
     };
     static constexpr auto settingsWindowId = "tavrink.settings";
     static constexpr auto aboutWindowId = "tavrink.about";

@@ -10,6 +10,7 @@
 #include "network/NetworkStatusModel.h"
 #include "network/PublicIPService.h"
 #include "platform/linux/JournalErrorLog.h"
+#include "platform/linux/LinuxBundleReplacer.h"
 #include "platform/linux/LinuxNetworkInventory.h"
 #include "platform/linux/LogindWakeMonitor.h"
 #include "platform/linux/NetlinkPathMonitor.h"
@@ -21,8 +22,10 @@
 #include "settings/BundleInfo.h"
 #include "settings/DefaultsStore.h"
 #include "settings/SettingsKey.h"
+#include "update/UpdateChecker.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QNetworkAccessManager>
 
 #include <csignal>
@@ -95,8 +98,13 @@ int runPanel(int argc, char* argv[], const CommandLine::Options& options)
     XdgAutostartLoginItem loginItems(XdgAutostartLoginItem::standardAutostartFolder(), BundleInfo::currentExecutable(),
                                      u"com.kelvandrosi.Tavrink"_s);
     MessageBoxAlertPresenter alerts;
+    JournalErrorLog updateLog{"com.kelvandrosi.TavrinkMac", "update"};
+    LinuxBundleReplacer replacer;
+    UpdateChecker updates({parts.network, parts.clock, alerts, updateLog, parts.settings, replacer,
+                           Minisign::parsePublicKey(TAVRINK_MAKER_PUBLIC_KEY).value_or(Minisign::PublicKey{}),
+                           BundleInfo::bundlePath(), QDir::tempPath(), std::nullopt});
     TavrinkApp tavrink({parts.settings, parts.hostname, statusItem, clipboard, loginItems, alerts,
-                        [&parts] { return parts.makeNetworkStatus(); }, BundleInfo::resourcesPath()});
+                        [&parts] { return parts.makeNetworkStatus(); }, BundleInfo::resourcesPath(), &updates});
     SignalNotifier signals({SIGINT, SIGTERM});
     QObject::connect(&signals, &SignalNotifier::received, &app, &QCoreApplication::quit);
     QObject::connect(&tavrink, &TavrinkApp::quitRequested, &app, &QCoreApplication::quit);

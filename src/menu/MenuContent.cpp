@@ -87,7 +87,7 @@ QList<MenuEntry> entries(const Inputs& inputs)
     menu.append(separator(u"commands-start"_s));
     menu.append(
         button(u"about"_s, u"About Tavrink "_s + inputs.version.value_or(u"?"_s), {}, MenuEntry::Command::OpenAbout));
-    // "Check for Updates…" will stand here, between about and settings.
+    menu.append(button(u"check-for-updates"_s, u"Check for Updates…"_s, {}, MenuEntry::Command::CheckForUpdates));
     menu.append(button(u"settings"_s, u"Settings…"_s, {}, MenuEntry::Command::OpenSettings));
     menu.append(button(u"quit"_s, u"Quit Tavrink"_s, {}, MenuEntry::Command::Quit, u"q"_s));
     return menu;

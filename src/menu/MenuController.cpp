@@ -68,6 +68,9 @@ void MenuController::run(const MenuEntry& entry)
     case MenuEntry::Command::OpenAbout:
         Q_EMIT aboutRequested();
         break;
+    case MenuEntry::Command::CheckForUpdates:
+        Q_EMIT updateCheckRequested();
+        break;
     case MenuEntry::Command::OpenSettings:
         Q_EMIT settingsRequested();
         break;

@@ -30,6 +30,7 @@ public:
 Q_SIGNALS:
     void entriesChanged();
     void aboutRequested();
+    void updateCheckRequested();
     void settingsRequested();
     void quitRequested();
 

@@ -4,7 +4,7 @@
 
 /// One entry of the panel item's menu: how it looks and what choosing it does.
 struct MenuEntry {
-    enum class Command { None, Copy, CopyHostname, Refresh, OpenAbout, OpenSettings, Quit };
+    enum class Command { None, Copy, CopyHostname, Refresh, OpenAbout, CheckForUpdates, OpenSettings, Quit };
 
     MenuItem item;
     Command command = Command::None;

@@ -22,7 +22,7 @@ namespace {
 QStringList describe(const QList<MenuEntry>& entries)
 {
     static const char* const commands[]
-        = {"", " copies=", " copies-hostname", " refreshes", " about", " settings", " quits"};
+        = {"", " copies=", " copies-hostname", " refreshes", " about", " checks-for-updates", " settings", " quits"};
     QStringList lines;
     for (const MenuEntry& entry : entries) {
         const MenuItem& item = entry.item;
@@ -74,8 +74,11 @@ const QString kHost = u"[button] Hostname: studio icon=computer copies-hostname"
 const QString kNoPublic = u"[label] Public IP unavailable icon=dialog-warning"_s;
 const QString kNoTailscale = u"[label] Tailscale: Not connected icon=network-offline"_s;
 const QString kWifi = u"wlan0 Wi-Fi 192.168.1.20"_s;
-const QStringList kTail{u"[button] Refresh Now icon=view-refresh refreshes ctrl+r"_s, u"---"_s,
-                        u"[button] About Tavrink 1.4 about"_s, u"[button] Settings… settings"_s,
+const QStringList kTail{u"[button] Refresh Now icon=view-refresh refreshes ctrl+r"_s,
+                        u"---"_s,
+                        u"[button] About Tavrink 1.4 about"_s,
+                        u"[button] Check for Updates… checks-for-updates"_s,
+                        u"[button] Settings… settings"_s,
                         u"[button] Quit Tavrink quits ctrl+q"_s};
 
 } // namespace
@@ -221,18 +224,19 @@ private Q_SLOTS:
     {
         QStringList ran;
         connect(m_menu.get(), &MenuController::aboutRequested, this, [&] { ran << u"about"_s; });
+        connect(m_menu.get(), &MenuController::updateCheckRequested, this, [&] { ran << u"updates"_s; });
         connect(m_menu.get(), &MenuController::settingsRequested, this, [&] { ran << u"settings"_s; });
         connect(m_menu.get(), &MenuController::quitRequested, this, [&] { ran << u"quit"_s; });
         // Disabled rows, separators, rows no longer there and no key at all run nothing.
-        for (const QString& key : {u"refresh"_s, u"about"_s, u"settings"_s, u"quit"_s, u"public-address"_s,
-                                   u"addresses-end"_s, u"local:eth9|10.9.9.9"_s, QString()}) {
+        for (const QString& key : {u"refresh"_s, u"about"_s, u"check-for-updates"_s, u"settings"_s, u"quit"_s,
+                                   u"public-address"_s, u"addresses-end"_s, u"local:eth9|10.9.9.9"_s, QString()}) {
             const int reads = m_network.inventory.readCount;
             m_menu->choose(key);
             QCoreApplication::processEvents();
             if (m_network.inventory.readCount > reads)
                 ran << u"refresh"_s;
         }
-        QCOMPARE(ran, (QStringList{u"refresh"_s, u"about"_s, u"settings"_s, u"quit"_s}));
+        QCOMPARE(ran, (QStringList{u"refresh"_s, u"about"_s, u"updates"_s, u"settings"_s, u"quit"_s}));
         QVERIFY(m_clipboard.texts.isEmpty());
     }
 
