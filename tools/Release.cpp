@@ -1,12 +1,12 @@
 #include "Release.h"
 
 #include "settings/BundleInfo.h"
+#include "update/BundleInstaller.h"
 #include "update/CodeSignature.h"
 #include "update/UpdateArchive.h"
 
 #include <QDateTime>
 #include <QDir>
-#include <QDirIterator>
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -40,18 +40,6 @@ QByteArray linkTarget(const QString& path)
     const ssize_t length = readlink(QFile::encodeName(path).constData(), target.data(), target.size());
     target.truncate(length > 0 ? length : 0);
     return target;
-}
-
-// Everything in the bundle, folders before what they hold, links not followed.
-QStringList contents(const QString& bundlePath)
-{
-    QStringList paths;
-    QDirIterator it(bundlePath, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
-                    QDirIterator::Subdirectories);
-    while (it.hasNext())
-        paths << QDir(bundlePath).relativeFilePath(it.next());
-    paths.sort();
-    return paths;
 }
 
 struct stat statOf(const QString& path)
@@ -93,32 +81,6 @@ std::optional<QString> signBundle(const QString& bundlePath, const Minisign::Sec
         u"Tavrink %1, signed %2"_s.arg(version, QDateTime::currentDateTimeUtc().toString(Qt::ISODate)));
 }
 
-std::optional<QString> copyBundle(const QString& bundlePath, const QString& destination)
-{
-    if (!QDir().mkdir(destination))
-        return u"%1 cannot be made."_s.arg(destination);
-    const QStringList paths = contents(bundlePath);
-    for (const QString& relative : paths) {
-        const QString from = bundlePath + u'/' + relative;
-        const QString to = destination + u'/' + relative;
-        const struct stat info = statOf(from);
-        const QByteArray native = QFile::encodeName(to);
-        const bool isCopied = S_ISLNK(info.st_mode) ? symlink(linkTarget(from).constData(), native.constData()) == 0
-            : S_ISDIR(info.st_mode)                 ? QDir().mkdir(to)
-                                                    : QFile::copy(from, to);
-        if (!isCopied)
-            return u"%1 cannot be copied to %2."_s.arg(from, to);
-    }
-    // Modes last, so that a read-only folder could still be filled.
-    for (auto it = paths.crbegin(); it != paths.crend(); ++it) {
-        const struct stat info = statOf(bundlePath + u'/' + *it);
-        if (!S_ISLNK(info.st_mode)
-            && chmod(QFile::encodeName(destination + u'/' + *it).constData(), info.st_mode & 07777))
-            return u"%1's mode cannot be set."_s.arg(destination + u'/' + *it);
-    }
-    return std::nullopt;
-}
-
 std::optional<QString> zipBundle(const QString& bundlePath, const QString& archivePath)
 {
     const std::unique_ptr<archive, int (*)(archive*)> writer(archive_write_new(), archive_write_free);
@@ -126,7 +88,7 @@ std::optional<QString> zipBundle(const QString& bundlePath, const QString& archi
     if (archive_write_open_filename(writer.get(), QFile::encodeName(archivePath).constData()) != ARCHIVE_OK)
         return u"%1 cannot be written: %2"_s.arg(archivePath, QString::fromUtf8(archive_error_string(writer.get())));
     const std::unique_ptr<archive_entry, void (*)(archive_entry*)> entry(archive_entry_new(), archive_entry_free);
-    QStringList paths = contents(bundlePath);
+    QStringList paths = BundleInstaller::contents(bundlePath);
     paths.prepend(QString());
     for (const QString& relative : std::as_const(paths)) {
         const QString path = relative.isEmpty() ? bundlePath : bundlePath + u'/' + relative;
@@ -174,7 +136,7 @@ std::variant<Made, QString> make(const QString& bundlePath, const Minisign::Secr
         return u"%1 is not a Tavrink bundle: its Info.json has no usable version."_s.arg(bundlePath);
     QTemporaryDir staging;
     const QString staged = staging.filePath(u"Tavrink.app"_s);
-    if (const auto error = copyBundle(bundlePath, staged))
+    if (const auto error = BundleInstaller::copy(bundlePath, staged))
         return *error;
     if (const auto error = signBundle(staged, key))
         return *error;

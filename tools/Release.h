@@ -16,8 +16,6 @@ std::variant<Minisign::SecretKey, QString> readSecretKey(const QString& path);
 std::variant<Minisign::PublicKey, QString> readPublicKey(const QString& path);
 /// Signs the bundle in place (its _CodeSignature is written anew).
 std::optional<QString> signBundle(const QString& bundlePath, const Minisign::SecretKey& key);
-/// Copies the bundle, links as links and modes as they are, to destination (which must not exist).
-std::optional<QString> copyBundle(const QString& bundlePath, const QString& destination);
 /// Zips the bundle with "Tavrink.app" at the archive's top level, links kept as links.
 std::optional<QString> zipBundle(const QString& bundlePath, const QString& archivePath);
 

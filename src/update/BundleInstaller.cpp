@@ -50,11 +50,13 @@ std::optional<QString> relocate(const QString& from, const QString& to)
 
 QStringList contents(const QString& bundlePath)
 {
+    // Absolute, or relativeFilePath() would hand relative paths back unchanged.
+    const QString root = QFileInfo(bundlePath).absoluteFilePath();
     QStringList paths;
-    QDirIterator it(bundlePath, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+    QDirIterator it(root, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
                     QDirIterator::Subdirectories);
     while (it.hasNext())
-        paths << QDir(bundlePath).relativeFilePath(it.next());
+        paths << QDir(root).relativeFilePath(it.next());
     paths.sort();
     return paths;
 }

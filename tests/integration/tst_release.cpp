@@ -16,9 +16,10 @@ namespace {
 
 const QString kTools = qEnvironmentVariable("TAVRINK_TOOLS");
 
-std::pair<int, QString> tool(const QString& name, const QStringList& arguments)
+std::pair<int, QString> tool(const QString& name, const QStringList& arguments, const QString& folder = {})
 {
     QProcess process;
+    process.setWorkingDirectory(folder);
     process.start(kTools + u'/' + name, arguments);
     process.waitForFinished(60000);
     return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
@@ -59,7 +60,8 @@ private Q_SLOTS:
         const auto [status, output]
             = tool(u"tavrink-release"_s,
                    {u"make"_s, u"--key"_s, m_key, u"--url-base"_s, u"https://example.com/tavrink"_s, u"--out"_s,
-                    path(u"out"_s), u"--bundle"_s, m_bundle});
+                    u"out"_s, u"--bundle"_s, u"build/Tavrink.app"_s},
+                   m_dir.path()); // paths relative to where the maker stands
         QVERIFY2(status == 0, qPrintable(output));
         QCOMPARE(readFile(path(u"out/appcast.json"_s)).simplified(),
                  QByteArray("{ \"url\": \"https://example.com/tavrink/Tavrink-1.1.zip\", \"version\": \"1.1\" }"));
