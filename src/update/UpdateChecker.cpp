@@ -158,8 +158,10 @@ void UpdateChecker::onManifest()
         offer(std::get<Manifest>(manifest));
     } else {
         if (m_isInteractive)
-            m_parts.alerts.present(
-                {u"Tavrink is up to date"_s, u"Version "_s + currentVersion() + u" is the latest."_s, {}});
+            m_parts.alerts.present({u"Tavrink is up to date"_s,
+                                    u"Version "_s + currentVersion() + u" is the latest."_s,
+                                    {},
+                                    Alert::Style::Informational});
         end();
     }
 }
