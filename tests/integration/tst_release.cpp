@@ -73,6 +73,14 @@ private Q_SLOTS:
             = runCommand(u"cd '%1' && unzip -q '%2' && minisign -V -p '%3' -m Tavrink.app/_CodeSignature/CodeResources "
                          "&& test -L Tavrink.app/share/tavrink"_s.arg(path(u"out"_s), zip, m_pub));
         QVERIFY2(unzipped == 0, qPrintable(listing));
+        const QString unpacked = path(u"out/Tavrink.app"_s);
+        QCOMPARE(tool(u"tavrink-sign"_s, {u"verify"_s, u"--public-key"_s, m_pub, unpacked}), (std::pair{0, u"ok"_s}));
+        QVERIFY(writeFile(
+            path(u"other.pub"_s),
+            Minisign::formatPublicKey(
+                std::get<Minisign::SecretKey>(Minisign::parseSecretKey(Minisign::generateSecretKey())).publicKey())));
+        QCOMPARE(tool(u"tavrink-sign"_s, {u"verify"_s, u"--public-key"_s, path(u"other.pub"_s), unpacked}),
+                 (std::pair{1, u"signed by another key"_s}));
     }
 
     void checkGivesTheUsersMessage_data()
