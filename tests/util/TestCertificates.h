@@ -34,11 +34,15 @@ openssl req -x509 $key -keyout rogue.key -out rogue.pem -days 2 -subj /CN=127.0.
     QString errorString() const { return m_error; }
     Identity trusted() const { return load(QStringLiteral("server")); }
     Identity untrusted() const { return load(QStringLiteral("rogue")); }
-    /// Makes this process trust the authority, and nothing else, through SSL_CERT_FILE.
-    void trustInThisProcess() const
+    /// Makes this process trust the authority, and nothing else, through SSL_CERT_FILE; false
+    /// (errorString() says why) when the certificates could not be made.
+    bool trustInThisProcess() const
     {
+        if (!isValid())
+            return false;
         qputenv("SSL_CERT_FILE", m_dir.filePath(QStringLiteral("ca.pem")).toUtf8());
         qunsetenv("SSL_CERT_DIR");
+        return true;
     }
 
 private:
