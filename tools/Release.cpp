@@ -34,14 +34,6 @@ std::optional<QByteArray> readKeyFile(const QString& path)
     return file.read(4096);
 }
 
-QByteArray linkTarget(const QString& path)
-{
-    QByteArray target(PATH_MAX, '\0');
-    const ssize_t length = readlink(QFile::encodeName(path).constData(), target.data(), target.size());
-    target.truncate(length > 0 ? length : 0);
-    return target;
-}
-
 struct stat statOf(const QString& path)
 {
     struct stat info { };
@@ -102,7 +94,7 @@ std::optional<QString> zipBundle(const QString& bundlePath, const QString& archi
         QFile file(path);
         if (S_ISLNK(info.st_mode)) {
             archive_entry_set_filetype(entry.get(), AE_IFLNK);
-            archive_entry_copy_symlink(entry.get(), linkTarget(path).constData());
+            archive_entry_copy_symlink(entry.get(), CodeSignature::linkTarget(QFile::encodeName(path)).constData());
         } else if (S_ISDIR(info.st_mode)) {
             archive_entry_set_filetype(entry.get(), AE_IFDIR);
         } else {

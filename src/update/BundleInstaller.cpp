@@ -72,9 +72,8 @@ std::optional<QString> copy(const QString& bundlePath, const QString& destinatio
         struct stat info { };
         bool isCopied = lstat(from.constData(), &info) == 0;
         if (isCopied && S_ISLNK(info.st_mode)) {
-            QByteArray target(PATH_MAX, '\0');
-            const ssize_t length = readlink(from.constData(), target.data(), target.size());
-            isCopied = length > 0 && symlink(target.left(length).constData(), to.constData()) == 0;
+            const QByteArray target = CodeSignature::linkTarget(from);
+            isCopied = !target.isEmpty() && symlink(target.constData(), to.constData()) == 0;
         } else if (isCopied && S_ISDIR(info.st_mode)) {
             isCopied = mkdir(to.constData(), 0700) == 0;
         } else if (isCopied) {

@@ -84,16 +84,14 @@ void describe(Walk& walk, const QByteArray& path, const QByteArray& relative)
             walk.lines.append(
                 {relative, "f " + mode + ' ' + QByteArray::number(size) + ' ' + *digest + ' ' + encoded(relative)});
     } else if (S_ISLNK(info.st_mode)) {
-        QByteArray target(PATH_MAX, '\0');
-        const ssize_t length = readlink(path.constData(), target.data(), target.size());
+        const QByteArray target = linkTarget(path);
         char resolved[PATH_MAX];
         // Chains are followed to their end: each link, and the place it finally reaches, stays inside.
-        if (length <= 0 || !realpath(path.constData(), resolved) || !isInside(walk.root, resolved)) {
+        if (target.isEmpty() || !realpath(path.constData(), resolved) || !isInside(walk.root, resolved)) {
             walk.error
                 = u"%1 is a symbolic link that leads out of the bundle or nowhere."_s.arg(QString::fromUtf8(relative));
             return;
         }
-        target.truncate(length);
         walk.lines.append({relative, "l - - - " + encoded(relative) + ' ' + encoded(target)});
     } else if (S_ISDIR(info.st_mode)) {
         walk.lines.append({relative, "d " + mode + " - - " + encoded(relative)});
@@ -141,6 +139,14 @@ std::optional<QByteArray> readSmallFile(const QString& path, qint64 limit)
 }
 
 } // namespace
+
+QByteArray linkTarget(const QByteArray& path)
+{
+    QByteArray target(PATH_MAX, '\0');
+    const ssize_t length = readlink(path.constData(), target.data(), target.size());
+    target.truncate(length > 0 ? length : 0);
+    return target;
+}
 
 std::variant<QByteArray, QString> resources(const QString& bundlePath)
 {
