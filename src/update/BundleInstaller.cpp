@@ -13,6 +13,7 @@
 #include <climits>
 #include <cstdio>
 #include <cstring>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -44,6 +45,19 @@ std::optional<QString> relocate(const QString& from, const QString& to)
     }
     QDir(from).removeRecursively();
     return std::nullopt;
+}
+
+// Staging folders of installs that were killed before they ended: no other process owns them.
+void removeAbandonedStaging(const QString& folder)
+{
+    const QString prefix = u".Tavrink.app.new-"_s;
+    const QStringList names = QDir(folder).entryList({prefix + u'*'}, QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot);
+    for (const QString& name : names) {
+        bool isNumber = false;
+        const pid_t owner = name.mid(prefix.size()).toInt(&isNumber);
+        if (isNumber && owner > 0 && kill(owner, 0) != 0 && errno == ESRCH)
+            QDir(folder + u'/' + name).removeRecursively();
+    }
 }
 
 } // namespace
@@ -111,6 +125,7 @@ std::optional<QString> install(const QString& newBundle, const QString& installe
     const QString pid = QString::number(QCoreApplication::applicationPid());
     const QString staged = folder + u"/.Tavrink.app.new-"_s + pid;
     const QString old = workFolder + u"/Tavrink-old.app"_s;
+    removeAbandonedStaging(folder);
     QDir(staged).removeRecursively();
     if (const auto error = relocate(newBundle, staged))
         return error;

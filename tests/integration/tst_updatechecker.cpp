@@ -8,10 +8,12 @@
 #include "TestHttpsServer.h"
 #include "platform/linux/LinuxBundleReplacer.h"
 #include "settings/DefaultsStore.h"
+#include "update/BundleInstaller.h"
 #include "update/CodeSignature.h"
 #include "update/UpdateChecker.h"
 
 #include <QNetworkAccessManager>
+#include <QRandomGenerator>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -39,6 +41,22 @@ QByteArray resourcesOf(const QString& bundle)
     return std::holds_alternative<QByteArray>(listing) ? std::get<QByteArray>(listing) : QByteArray();
 }
 
+// The system's replacer, or one that reports that the file system cannot exchange (and, asked
+// to, loses the staged bundle on the way, so that the second of the two moves fails).
+class ScriptedReplacer : public LinuxBundleReplacer {
+public:
+    enum class Mode { System, TwoMoves, SecondMoveFails } mode = Mode::System;
+
+    Exchange exchange(const QString& first, const QString& second, QString* error) override
+    {
+        if (mode == Mode::System)
+            return LinuxBundleReplacer::exchange(first, second, error);
+        if (mode == Mode::SecondMoveFails)
+            QDir(first).removeRecursively();
+        return Exchange::Unsupported;
+    }
+};
+
 } // namespace
 
 class TestUpdateChecker : public QObject {
@@ -55,7 +73,7 @@ private:
     FakeClock m_clock;
     ScriptedAlertPresenter m_alerts;
     RecordingErrorLog m_log;
-    LinuxBundleReplacer m_replacer;
+    ScriptedReplacer m_replacer;
     std::unique_ptr<DefaultsStore> m_settings;
     std::unique_ptr<TestHttpsServer> m_server;
     std::unique_ptr<UpdateChecker> m_checker;
@@ -134,6 +152,7 @@ private Q_SLOTS:
         QFile::remove(m_marker);
         m_alerts.presented.clear();
         m_alerts.answer = 0;
+        m_replacer.mode = ScriptedReplacer::Mode::System;
         m_log.messages.clear();
         m_settings = std::make_unique<DefaultsStore>(path(u"Tavrink.conf"_s));
         m_settings->setValue(u"UpdateManifestURL"_s, m_server->url().toString() + u"/appcast.json"_s);
@@ -255,6 +274,93 @@ private Q_SLOTS:
         QCOMPARE(resourcesOf(m_installed), before);
         QVERIFY(!QFile::exists(m_marker));
         QVERIFY(!m_checker->isChecking());
+    }
+
+    void swapsByTwoMovesWhereTheFileSystemCannotExchange_data()
+    {
+        QTest::addColumn<ScriptedReplacer::Mode>("mode");
+        QTest::newRow("both moves done") << ScriptedReplacer::Mode::TwoMoves;
+        QTest::newRow("the second move fails: the first is undone") << ScriptedReplacer::Mode::SecondMoveFails;
+    }
+    void swapsByTwoMovesWhereTheFileSystemCannotExchange()
+    {
+        QFETCH(ScriptedReplacer::Mode, mode);
+        m_replacer.mode = mode;
+        serve(manifest(u"1.1"_s), release(u"1.1"_s, m_makerKey));
+        const QByteArray before = resourcesOf(m_installed);
+        const bool isFailure = mode == ScriptedReplacer::Mode::SecondMoveFails;
+        QCOMPARE(runCheck(false), !isFailure);
+        if (isFailure) {
+            QCOMPARE(m_alerts.presented.last().message, u"Update failed"_s);
+            QVERIFY(m_alerts.presented.last().informativeText.startsWith(u"The update cannot be moved to "_s));
+            QCOMPARE(resourcesOf(m_installed), before);
+        } else {
+            QCOMPARE(readFile(m_installed + u"/Info.json"_s), QByteArray("{\"CFBundleShortVersionString\": \"1.1\"}"));
+            QTRY_COMPARE_WITH_TIMEOUT(readFile(m_marker), QByteArray("1.1\n"), 10000);
+        }
+        QCOMPARE(QDir(path(u"Applications"_s)).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+                 QStringList{u"Tavrink.app"_s});
+    }
+
+    // The install runs in a process of its own, killed at random moments: each time the
+    // installed path holds a whole bundle signed by the maker, the old one or the new one.
+    void aKilledInstallLeavesAWholeBundle()
+    {
+        const QString helper = qEnvironmentVariable("TAVRINK_INSTALL_HELPER");
+        if (helper.isEmpty())
+            QSKIP("TAVRINK_INSTALL_HELPER names the helper that installs (set by CTest)");
+        // Two signed releases, 1.0 and 1.1, with enough in them that an install takes a while;
+        // each install puts the other one in place.
+        const QString sources[] = {path(u"source/1.0/Tavrink.app"_s), path(u"source/1.1/Tavrink.app"_s)};
+        for (const QString& source : sources) {
+            makeBundle(source, source.section(u'/', -2, -2), m_marker);
+            for (int i = 0; i < 200; ++i)
+                QVERIFY(writeFile(source + u"/share/f%1"_s.arg(i), QByteArray(64 * 1024, char(i))));
+            QVERIFY(!Release::signBundle(source, m_makerKey));
+        }
+        const QString work = path(u"work"_s);
+        const QString fresh = path(u"new/Tavrink.app"_s);
+        const auto installedVersion = [&] { return readFile(m_installed + u"/Info.json"_s).contains("1.1") ? 1 : 0; };
+        // One install; killed that many microseconds after it starts, or run to its end: how long it took.
+        const auto install = [&](std::optional<int> killAfter) {
+            QDir(work).removeRecursively();
+            QDir(path(u"new"_s)).removeRecursively();
+            if (!QDir().mkpath(work) || !QDir().mkpath(path(u"new"_s))
+                || BundleInstaller::copy(sources[1 - installedVersion()], fresh))
+                qFatal("the new bundle cannot be copied");
+            QProcess process;
+            process.start(
+                helper,
+                {fresh, m_installed, work, QString::fromLatin1(Minisign::formatPublicKey(m_makerKey.publicKey()))});
+            if (!process.waitForReadyRead(10000) || process.readLine() != "ready\n")
+                qFatal("the helper did not start");
+            if (killAfter) {
+                usleep(static_cast<useconds_t>(*killAfter));
+                process.kill();
+            }
+            process.waitForFinished(20000);
+            return process.readAllStandardOutput().trimmed().toLongLong();
+        };
+        QDir(m_installed).removeRecursively();
+        QVERIFY(!BundleInstaller::copy(sources[0], m_installed));
+        const qint64 duration = install(std::nullopt);
+        QVERIFY(duration > 0);
+        QCOMPARE(installedVersion(), 1);
+        int swapped = 0;
+        for (int i = 0; i < 16; ++i) {
+            const int before = installedVersion();
+            install(QRandomGenerator::global()->bounded(static_cast<int>(duration * 6 / 5)));
+            const auto signer = CodeSignature::verify(m_installed);
+            QVERIFY2(std::holds_alternative<Minisign::PublicKey>(signer)
+                         && std::get<Minisign::PublicKey>(signer) == m_makerKey.publicKey(),
+                     qPrintable(u"after kill %1"_s.arg(i)));
+            swapped += installedVersion() != before;
+        }
+        qInfo("%lld us per install; of 16 killed installs, %d had swapped", duration, swapped);
+        QVERIFY(install(std::nullopt) > 0);
+        // What killed installs staged beside the bundle is gone with the next one.
+        QCOMPARE(QDir(path(u"Applications"_s)).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+                 QStringList{u"Tavrink.app"_s});
     }
 
     void aSecondRequestDuringACheckIsDropped()

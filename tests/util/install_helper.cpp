@@ -1,0 +1,32 @@
+// Runs one install in a process of its own, so that a test can kill it at any moment:
+//   tavrink_install_helper NEW_BUNDLE INSTALLED_BUNDLE WORK_FOLDER PUBLIC_KEY_TEXT
+// Prints "ready" just before the install starts and the microseconds it took when it ends.
+
+#include "platform/linux/LinuxBundleReplacer.h"
+#include "update/BundleInstaller.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+
+#include <cstdio>
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    const QStringList arguments = app.arguments();
+    if (arguments.size() != 5)
+        return 2;
+    const auto key = Minisign::parsePublicKey(arguments[4].toUtf8());
+    if (!key)
+        return 2;
+    LinuxBundleReplacer replacer;
+    std::puts("ready");
+    std::fflush(stdout);
+    QElapsedTimer timer;
+    timer.start();
+    const auto error = BundleInstaller::install(arguments[1], arguments[2], arguments[3], *key, replacer);
+    std::printf("%lld\n", static_cast<long long>(timer.nsecsElapsed() / 1000));
+    if (error)
+        std::fprintf(stderr, "%s\n", qPrintable(*error));
+    return error ? 1 : 0;
+}
