@@ -73,6 +73,10 @@ void HttpsRequest::start()
     request.setSslConfiguration(m_options.tls.value_or(tlsConfiguration()));
 
     m_reply = m_network->get(request);
+    // A body streamed to a file is held back at the socket while the file catches up, so that
+    // what sits in memory stays small whatever the body's size.
+    if (m_file)
+        m_reply->setReadBufferSize(qint64(1) << 20);
     connect(m_reply, &QNetworkReply::redirected, this, [this](const QUrl& target) {
         if (target.scheme() == u"https"_s) {
             Q_EMIT m_reply->redirectAllowed();
@@ -97,7 +101,8 @@ void HttpsRequest::onReadyRead()
     if (m_refusal || !m_reply)
         return;
     // Never more than one byte past the cap is read: that byte tells that the body is too large.
-    const QByteArray bytes = m_reply->read(m_options.maximumBytes + 1 - m_received);
+    const QByteArray bytes
+        = m_reply->read(std::min(m_reply->bytesAvailable(), m_options.maximumBytes + 1 - m_received));
     m_received += bytes.size();
     if (m_received > m_options.maximumBytes) {
         refuse(Outcome::TooLarge,
