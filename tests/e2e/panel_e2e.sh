@@ -42,40 +42,9 @@ cleanup() { kill "${pids[@]}" 2>/dev/null || true; wait 2>/dev/null || true; }
 trap cleanup EXIT
 fail() { echo "FAIL: $*"; cp "$WORK"/*.png /tmp/ 2>/dev/null || true; exit 1; }
 
-exec 3<> <(:)
-Xvfb -displayfd 3 -screen 0 1024x700x24 -nolisten tcp >"$WORK/xvfb.log" 2>&1 &
-pids+=($!)
-for _ in $(seq 50); do read -r -t 0.2 display <&3 && break; done
-export DISPLAY=":${display:?Xvfb did not start}"
+source "$(dirname "$0")/../util/x11_session.sh"
+start_xvfb
 
-start() { "$@" >>"$WORK/$(basename "$1").log" 2>&1 & echo $!; }
-until_true() { for _ in $(seq 40); do "$@" && return 0; sleep 0.25; done; return 1; }
-not() { ! "$@"; }
-# OCR of a screen region (geometry WxH+X+Y), light text on a dark panel made dark on light
-# (OCR_LIGHT=1: the region is dark text on light already, as Qt's own menus are).
-ocr() {
-    import -window root -crop "$1" +repage "$WORK/shot.png"
-    convert "$WORK/shot.png" -colorspace Gray $([ -n "${OCR_LIGHT:-}" ] || echo -negate) -resize 300% -threshold 55% \
-        "$WORK/ocr.png"
-    tesseract "$WORK/ocr.png" - --psm "${2:-4}" "${3:-}" 2>/dev/null
-}
-shows() { ocr "$1" | grep -q -- "$2"; } # region pattern
-# Screen coordinates "x y" of the centre of the first word matching pattern in a region WxH+X+Y.
-locate() {
-    local x0 y0
-    x0=$(sed -E 's/.*\+([0-9]+)\+[0-9]+$/\1/' <<<"$1")
-    y0=$(sed -E 's/.*\+[0-9]+\+([0-9]+)$/\1/' <<<"$1")
-    ocr "$1" 11 tsv | awk -F'\t' -v p="$2" -v x0="$x0" -v y0="$y0" \
-        '$12 ~ p { printf "%d %d\n", x0 + ($7 + $9 / 2) / 3, y0 + ($8 + $10 / 2) / 3; exit }'
-}
-windows_named() { xwininfo -root -tree | grep -c "\"$1\"" || true; }
-windows_are() { [ "$(windows_named "$1")" -eq "$2" ]; } # title count
-clipboard_is() { [ "$(timeout 5 xclip -o -selection clipboard 2>/dev/null)" = "$1" ]; }
-# Bright pixels in a region: the icon (light template on the panel, or the tray's application icon).
-colour_pixels() {
-    import -window root -crop "$1" +repage "$WORK/px.png"
-    convert "$WORK/px.png" -fx "$2" -format "%[fx:mean*w*h]" info: | cut -d. -f1
-}
 panel=1024x30+0+0
 menu=500x400+524+0
 

@@ -1,0 +1,113 @@
+#!/usr/bin/env bash
+# The update as a user meets it, under Xvfb in xfce4-panel: a Tavrink bundle of version 1.0
+# installed in a temporary applications folder, a signed 1.1 made with tavrink-release and served
+# with its manifest by an HTTPS server on 127.0.0.1 (a certificate made for the run, trusted
+# through SSL_CERT_FILE). "Check for Updates…" offers 1.1; "Install and Relaunch" puts it in
+# place, the old bundle in the work folder, and the relaunched item's menu reads
+# "About Tavrink 1.1"; a second check says it is up to date.
+# The build must pin the test maker key of this folder (the ci and asan presets do). Exit 77: skipped.
+set -euo pipefail
+
+skip() { echo "SKIP: $*"; exit 77; }
+here=$(cd "$(dirname "$0")" && pwd)
+aya=/usr/libexec/ayatana-indicator-application/ayatana-indicator-application-service
+
+if [ "${1:-}" != --inner ]; then
+    [ "$(id -u)" -eq 0 ] || skip "needs root for network and UTS namespaces; CI runs it as root"
+    for tool in Xvfb xfce4-panel tesseract import convert xdotool python3 openssl unshare; do
+        command -v "$tool" >/dev/null || skip "$tool is missing (scripts/install-deps --test installs it)"
+    done
+    [ -x "$aya" ] || skip "ayatana-indicator-application is missing"
+    [ "${TAVRINK_PINNED_KEY:-}" = "$(tail -n 1 "$here/maker-test.pub")" ] ||
+        skip "this build does not pin the test maker key (configure with the ci or asan preset)"
+    work=$(mktemp -d)
+    trap 'pkill -f "$work/Applications" 2>/dev/null || true; rm -rf "$work"' EXIT
+    mkdir -p "$work/config/xfce4/xfconf/xfce-perchannel-xml" "$work/config/kelvandrosi" "$work/run" \
+        "$work/Applications" "$work/release" "$work/www" "$work/tmp"
+    chmod 700 "$work/run"
+    cp "$here/xfce4-panel.xml" "$work/config/xfce4/xfconf/xfce-perchannel-xml/"
+    set_version() { python3 -c 'import json, sys
+info = json.load(open(sys.argv[1])); info["CFBundleShortVersionString"] = sys.argv[2]
+json.dump(info, open(sys.argv[1], "w"), indent=4)' "$1/Info.json" "$2"; }
+    cp -a "${TAVRINK_BUNDLE:?}" "$work/Applications/Tavrink.app"
+    set_version "$work/Applications/Tavrink.app" 1.0
+    cp -a "$TAVRINK_BUNDLE" "$work/release/Tavrink.app"
+    set_version "$work/release/Tavrink.app" 1.1
+    "${TAVRINK_TOOLS:?}/tavrink-release" make --key "$here/maker-test.key" --url-base https://127.0.0.1:8443 \
+        --out "$work/www" --notes "Faster lookups." --bundle "$work/release/Tavrink.app" >/dev/null
+    openssl req -x509 -newkey rsa:2048 -nodes -keyout "$work/key.pem" -out "$work/cert.pem" -days 1 \
+        -subj /CN=127.0.0.1 -addext subjectAltName=IP:127.0.0.1 2>/dev/null
+    printf '[General]\nUpdateManifestURL=https://127.0.0.1:8443/appcast.json\n' >"$work/config/kelvandrosi/Tavrink.conf"
+    env XDG_CONFIG_HOME="$work/config" XDG_RUNTIME_DIR="$work/run" TMPDIR="$work/tmp" \
+        SSL_CERT_FILE="$work/cert.pem" WORK="$work" unshare --uts --net dbus-run-session -- bash "$0" --inner
+    exit $?
+fi
+
+hostname tavrinkpanel
+ip link set lo up
+pids=()
+cleanup() { kill "${pids[@]}" 2>/dev/null || true; wait 2>/dev/null || true; }
+trap cleanup EXIT
+fail() { echo "FAIL: $*"; cp "$WORK"/*.png /tmp/ 2>/dev/null || true; exit 1; }
+source "$here/../util/x11_session.sh"
+
+python3 -c '
+import functools, http.server, ssl, sys
+context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+context.load_cert_chain(sys.argv[1] + "/cert.pem", sys.argv[1] + "/key.pem")
+handler = functools.partial(http.server.SimpleHTTPRequestHandler, directory=sys.argv[1] + "/www")
+server = http.server.ThreadingHTTPServer(("127.0.0.1", 8443), handler)
+server.socket = context.wrap_socket(server.socket, server_side=True)
+server.serve_forever()' "$WORK" >"$WORK/server.log" 2>&1 &
+pids+=($!)
+start_xvfb
+pids+=("$(start "$aya")" "$(start xfce4-panel)")
+sleep 2
+installed=$WORK/Applications/Tavrink.app
+first=$(start "$installed/bin/tavrink" --no-public)
+pids+=("$first")
+menu=500x400+524+0
+dialog=500x250+262+190 # where an alert shows: the middle of the screen
+
+open_menu() { # pattern the menu shows once open
+    for _ in 1 2 3 4; do
+        xdotool mousemove 1000 15 click 1
+        until_true shows "$menu" "$1" && return 0
+        xdotool key Escape
+    done
+    fail "the menu did not open or did not show '$1'"
+}
+click_word() { # region pattern
+    local x y
+    read -r x y <<<"$(locate "$1" "$2")"
+    [ -n "${x:-}" ] || fail "'$2' was not found on the screen"
+    xdotool mousemove "$x" "$y" click 1
+}
+
+open_menu "About Tavrink 1.0"
+click_word "$menu" "^Check"
+OCR_LIGHT=1 until_true shows "$dialog" "Tavrink 1\.1 .*available" || fail "no offer of 1.1"
+OCR_LIGHT=1 shows "$dialog" "Faster lookups" || fail "the offer does not show the release notes"
+echo "ok: 'Check for Updates…' offers Tavrink 1.1 with its notes"
+OCR_LIGHT=1 click_word "$dialog" "^Install"
+
+relaunched() { pgrep -f "^$installed/bin/tavrink" | grep -v -x "$first" >/dev/null; }
+TRIES=80 until_true relaunched || fail "no Tavrink was started again from $installed"
+until_true not kill -0 "$first" 2>/dev/null || fail "the 1.0 process did not quit"
+grep -q '"1.1"' "$installed/Info.json" || fail "the installed bundle is not 1.1"
+grep -q '"1.0"' "$WORK/tmp/tavrink-update-$first/Tavrink-old.app/Info.json" ||
+    fail "the old bundle is not in the work folder"
+[ "$(ls -A "$WORK/Applications")" = Tavrink.app ] || fail "something was left beside the bundle: $(ls -A "$WORK/Applications")"
+"$TAVRINK_TOOLS/tavrink-sign" verify --public-key "$here/maker-test.pub" "$installed" >/dev/null ||
+    fail "the installed bundle's signature does not verify"
+open_menu "About Tavrink 1.1"
+echo "ok: 'Install and Relaunch' installs 1.1 in place and the relaunched item says 'About Tavrink 1.1'"
+
+# The relaunched copy looks up its public address (it was started without --no-public): the menu
+# gains a row meanwhile, so it is opened again until the row to click shows.
+xdotool key Escape
+open_menu "Check for Updates"
+click_word "$menu" "^Check"
+OCR_LIGHT=1 until_true shows "$dialog" "up to date" || fail "a second check did not say Tavrink is up to date"
+echo "ok: a second check says Tavrink is up to date"
+echo "e2e: all checks passed"
