@@ -22,9 +22,9 @@ std::variant<Options, Error> parse(const QStringList& arguments)
             modes << argument;
             options.mode = Mode::Watch;
         } else if (argument == u"--help"_s || argument == u"-h"_s) {
-            return Options{Mode::Help, false, {}};
+            return Options{Mode::Help, false, {}, {}};
         } else if (argument == u"--version"_s) {
-            return Options{Mode::Version, false, {}};
+            return Options{Mode::Version, false, {}, {}};
         } else if (argument == u"--no-public"_s) {
             options.isPublicLookupSkipped = true;
         } else if (isEndpoint) {
@@ -38,22 +38,30 @@ std::variant<Options, Error> parse(const QStringList& arguments)
             if (!url.isValid() || url.scheme() != u"https"_s || url.host().isEmpty())
                 return Error{u"--endpoint takes an https:// URL; \"%1\" is not one"_s.arg(value)};
             options.endpoints.append(url);
+        } else if (!argument.startsWith(u'-') || argument == u"-"_s) {
+            options.urls << argument;
         } else {
             return Error{u"unknown option \"%1\" (see --help)"_s.arg(argument)};
         }
     }
     if (modes.size() > 1)
         return Error{u"%1 cannot be combined; choose one"_s.arg(modes.join(u" and "_s))};
+    if (!modes.isEmpty() && !options.urls.isEmpty())
+        return Error{u"%1 takes no address to open (\"%2\"); addresses go to the panel item"_s.arg(
+            modes.first(), options.urls.first())};
     return options;
 }
 
 QString helpText()
 {
     return uR"(Usage: tavrink [--print | --json | --watch] [--no-public] [--endpoint URL]...
+       tavrink [ADDRESS...]
 
 Shows this computer's network identity: hostname, public IPv4 address,
 Tailscale addresses and local interface addresses. Without --print, --json or
 --watch it puts its item in the desktop panel (or prints, without a desktop).
+One item runs per desktop session: starting tavrink again shows the running
+one's settings window, and an ADDRESS such as tavrink://settings is handed to it.
 
   --print          print the addresses as the menu lists them
   --json           print one JSON object and exit

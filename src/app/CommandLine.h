@@ -16,6 +16,8 @@ struct Options {
     Mode mode = Mode::Panel;
     bool isPublicLookupSkipped = false;
     QList<QUrl> endpoints; // empty: the built-in echo services
+    /// Addresses to open (tavrink://settings), for the panel item, as given.
+    QStringList urls;
 };
 
 struct Error {

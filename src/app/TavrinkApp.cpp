@@ -74,7 +74,6 @@ void TavrinkApp::start()
     if (UpdateChecker* updates = m_parts.updates) {
         connect(m_menu.get(), &MenuController::updateCheckRequested, updates, [updates] { updates->check(true); });
         connect(updates, &UpdateChecker::quitRequested, this, &TavrinkApp::quitRequested);
-        updates->start();
     }
     updateMenu();
     item.show();

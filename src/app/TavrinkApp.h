@@ -32,7 +32,7 @@ public:
         AlertPresenter& alerts;
         std::function<std::unique_ptr<NetworkStatusModel>()> makeNetworkStatus;
         QString resourcesPath;
-        /// Runs the checks of "Check for Updates…" and the automatic ones; none: the row does nothing.
+        /// Runs the checks of "Check for Updates…"; none: the row does nothing.
         UpdateChecker* updates = nullptr;
     };
     static constexpr auto settingsWindowId = "tavrink.settings";

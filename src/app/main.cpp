@@ -1,5 +1,6 @@
 // Wires Tavrink's concrete parts together and runs what the arguments ask for.
 
+#include "app/AppDelegate.h"
 #include "app/CommandLine.h"
 #include "app/SnapshotCommand.h"
 #include "app/TavrinkApp.h"
@@ -9,6 +10,7 @@
 #include "network/HostnameModel.h"
 #include "network/NetworkStatusModel.h"
 #include "network/PublicIPService.h"
+#include "platform/linux/DBusSingleInstance.h"
 #include "platform/linux/JournalErrorLog.h"
 #include "platform/linux/LinuxBundleReplacer.h"
 #include "platform/linux/LinuxNetworkInventory.h"
@@ -22,11 +24,13 @@
 #include "settings/BundleInfo.h"
 #include "settings/DefaultsStore.h"
 #include "settings/SettingsKey.h"
+#include "update/Translocation.h"
 #include "update/UpdateChecker.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QNetworkAccessManager>
+#include <QTimer>
 
 #include <csignal>
 #include <cstdio>
@@ -91,6 +95,27 @@ int runPanel(int argc, char* argv[], const CommandLine::Options& options)
     QApplication app(argc, argv);
     identify(app);
     app.setQuitOnLastWindowClosed(false);
+    DBusSingleInstance instance(QDBusConnection::sessionBus(), u"com.kelvandrosi.Tavrink"_s);
+    QString error;
+    switch (instance.claim(options.urls, &error)) {
+    case SingleInstance::Claim::Forwarded:
+        return 0;
+    case SingleInstance::Claim::Refused:
+        printText(stderr, u"tavrink: the running Tavrink did not take the request: %1\n"_s.arg(error));
+        return 1;
+    case SingleInstance::Claim::Alone:
+        printText(stderr,
+                  u"tavrink: no session bus%1; this copy runs without looking for another one\n"_s.arg(
+                      error.isEmpty() ? QString() : u" ("_s + error + u')'));
+        break;
+    case SingleInstance::Claim::First:
+        break;
+    }
+    // The name goes first, so that a copy relaunched in half a second becomes the one instance.
+    const auto quit = [&instance] {
+        instance.release();
+        QCoreApplication::quit();
+    };
     Parts parts(options);
     StatusNotifierItem statusItem(QDBusConnection::sessionBus(), u"com.kelvandrosi.Tavrink"_s,
                                   std::make_unique<ClassicTrayIcon>());
@@ -105,10 +130,19 @@ int runPanel(int argc, char* argv[], const CommandLine::Options& options)
                            BundleInfo::bundlePath(), QDir::tempPath(), std::nullopt});
     TavrinkApp tavrink({parts.settings, parts.hostname, statusItem, clipboard, loginItems, alerts,
                         [&parts] { return parts.makeNetworkStatus(); }, BundleInfo::resourcesPath(), &updates});
+    Translocation translocation(
+        {alerts, parts.settings, replacer, BundleInfo::bundlePath(), QDir::homePath(), u"/opt"_s, quit});
+    AppDelegate delegate({[&translocation] { return translocation.offerToRelocate(); },
+                          [&translocation] { return translocation.offerUserInstall(); }, &instance,
+                          [&tavrink] { tavrink.openSettingsWindow(); }, [&updates] { updates.start(); }});
     SignalNotifier signals({SIGINT, SIGTERM});
-    QObject::connect(&signals, &SignalNotifier::received, &app, &QCoreApplication::quit);
-    QObject::connect(&tavrink, &TavrinkApp::quitRequested, &app, &QCoreApplication::quit);
+    QObject::connect(&signals, &SignalNotifier::received, &app, quit);
+    QObject::connect(&tavrink, &TavrinkApp::quitRequested, &app, quit);
     tavrink.start();
+    QTimer::singleShot(0, &app, [&delegate, &options] {
+        if (delegate.applicationDidFinishLaunching())
+            delegate.open(options.urls);
+    });
     return QApplication::exec();
 }
 

@@ -4,7 +4,7 @@
 
 #include <optional>
 
-/// What the system offers for putting a new application bundle in place and starting it.
+/// What the system offers for putting an application bundle in place, moving it, and starting it.
 class BundleReplacer {
 public:
     enum class Exchange { Done, Unsupported, Failed };
@@ -16,4 +16,11 @@ public:
     virtual Exchange exchange(const QString& first, const QString& second, QString* error) = 0;
     /// Starts the bundle's executable half a second from now, in a process that outlives this one.
     virtual bool relaunch(const QString& bundlePath) = 0;
+    /// Whether the path lies on a file system mounted read-only (a temporary place to run from).
+    virtual bool isOnReadOnlyFileSystem(const QString& path) = 0;
+    /// Takes the marks a browser leaves on a download off the bundle and everything in it;
+    /// a failure is not reported.
+    virtual void clearDownloadMarks(const QString& bundlePath) = 0;
+    /// Moves the path to the user's Trash; false when it cannot be.
+    virtual bool moveToTrash(const QString& path) = 0;
 };

@@ -9,6 +9,8 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <variant>
+
 #include <cerrno>
 #include <climits>
 #include <cstdio>
@@ -45,6 +47,12 @@ std::optional<QString> relocate(const QString& from, const QString& to)
     }
     QDir(from).removeRecursively();
     return std::nullopt;
+}
+
+// Where a new copy is made beside the one it replaces, on the same file system.
+QString stagingPath(const QString& folder)
+{
+    return folder + u"/.Tavrink.app.new-"_s + QString::number(QCoreApplication::applicationPid());
 }
 
 // Staging folders of installs that were killed before they ended: no other process owns them.
@@ -118,50 +126,103 @@ std::optional<QString> copy(const QString& bundlePath, const QString& destinatio
     return std::nullopt;
 }
 
+namespace {
+
+struct Failure {
+    QString message;
+};
+
+// Puts staged in destination's place, in one step where the file system can exchange, else by
+// two moves with the first undone when the second fails: where what stood there lies now (empty
+// when nothing did).
+std::variant<QString, Failure> swapIn(const QString& staged, const QString& destination, BundleReplacer& replacer)
+{
+    struct stat info { };
+    if (lstat(QFile::encodeName(destination).constData(), &info) != 0 && errno == ENOENT) {
+        if (!move(staged, destination))
+            return Failure{u"The new copy cannot be moved to %1: %2"_s.arg(destination, systemError())};
+        return QString();
+    }
+    QString error;
+    switch (replacer.exchange(staged, destination, &error)) {
+    case BundleReplacer::Exchange::Done:
+        return staged;
+    case BundleReplacer::Exchange::Failed:
+        return Failure{u"%1 cannot be replaced: %2"_s.arg(destination, error)};
+    case BundleReplacer::Exchange::Unsupported:
+        break;
+    }
+    const QString backup = QFileInfo(destination).absolutePath() + u"/.Tavrink-old.app-"_s
+        + QString::number(QCoreApplication::applicationPid());
+    if (!move(destination, backup))
+        return Failure{u"%1 cannot be moved aside: %2"_s.arg(destination, systemError())};
+    if (!move(staged, destination)) {
+        const QString reason = systemError();
+        move(backup, destination); // undone; should this fail too, the old copy stays at backup
+        return Failure{u"The new copy cannot be moved to %1: %2"_s.arg(destination, reason)};
+    }
+    return backup;
+}
+
+void removePath(const QString& path)
+{
+    struct stat info { };
+    const QByteArray name = QFile::encodeName(path);
+    if (lstat(name.constData(), &info) != 0)
+        return;
+    // A link is removed itself, never what it leads to.
+    if (S_ISDIR(info.st_mode))
+        QDir(path).removeRecursively();
+    else
+        unlink(name.constData());
+}
+
+} // namespace
+
+std::optional<QString> place(const QString& bundlePath, const QString& destination, BundleReplacer& replacer)
+{
+    const QString folder = QFileInfo(destination).absolutePath();
+    const QString staged = stagingPath(folder);
+    removeAbandonedStaging(folder);
+    removePath(staged);
+    if (const auto error = copy(bundlePath, staged)) {
+        removePath(staged);
+        return error;
+    }
+    const auto swapped = swapIn(staged, destination, replacer);
+    if (const auto* failure = std::get_if<Failure>(&swapped)) {
+        removePath(staged);
+        return failure->message;
+    }
+    removePath(std::get<QString>(swapped));
+    return std::nullopt;
+}
+
 std::optional<QString> install(const QString& newBundle, const QString& installedBundle, const QString& workFolder,
                                const Minisign::PublicKey& pinnedKey, BundleReplacer& replacer)
 {
     const QString folder = QFileInfo(installedBundle).absolutePath();
-    const QString pid = QString::number(QCoreApplication::applicationPid());
-    const QString staged = folder + u"/.Tavrink.app.new-"_s + pid;
+    const QString staged = stagingPath(folder);
     const QString old = workFolder + u"/Tavrink-old.app"_s;
     removeAbandonedStaging(folder);
-    QDir(staged).removeRecursively();
+    removePath(staged);
     if (const auto error = relocate(newBundle, staged))
         return error;
     // The copy is what will run: it must be what was verified.
     const auto signer = CodeSignature::verify(staged);
     if (!std::holds_alternative<Minisign::PublicKey>(signer) || std::get<Minisign::PublicKey>(signer) != pinnedKey) {
-        QDir(staged).removeRecursively();
+        removePath(staged);
         return u"The update changed on its way into %1."_s.arg(folder);
     }
-    QString error;
-    switch (replacer.exchange(staged, installedBundle, &error)) {
-    case BundleReplacer::Exchange::Done:
-        // The old bundle now stands at the staging path; keeping it is not worth failing for.
-        if (relocate(staged, old))
-            QDir(staged).removeRecursively();
-        return std::nullopt;
-    case BundleReplacer::Exchange::Failed:
-        QDir(staged).removeRecursively();
-        return u"%1 cannot be replaced: %2"_s.arg(installedBundle, error);
-    case BundleReplacer::Exchange::Unsupported:
-        break;
+    const auto swapped = swapIn(staged, installedBundle, replacer);
+    if (const auto* failure = std::get_if<Failure>(&swapped)) {
+        removePath(staged);
+        return failure->message;
     }
-    const QString backup = folder + u"/.Tavrink-old.app-"_s + pid;
-    if (!move(installedBundle, backup)) {
-        const QString reason = systemError();
-        QDir(staged).removeRecursively();
-        return u"%1 cannot be moved aside: %2"_s.arg(installedBundle, reason);
-    }
-    if (!move(staged, installedBundle)) {
-        const QString reason = systemError();
-        move(backup, installedBundle); // undone; should this fail too, the old bundle stays at backup
-        QDir(staged).removeRecursively();
-        return u"The update cannot be moved to %1: %2"_s.arg(installedBundle, reason);
-    }
-    if (relocate(backup, old))
-        QDir(backup).removeRecursively();
+    // Keeping the old bundle is not worth failing for.
+    const QString aside = std::get<QString>(swapped);
+    if (!aside.isEmpty() && relocate(aside, old))
+        removePath(aside);
     return std::nullopt;
 }
 

@@ -18,6 +18,11 @@ QStringList contents(const QString& bundlePath);
 /// Copies a bundle, links as links and modes as they are, to destination (which must not exist).
 std::optional<QString> copy(const QString& bundlePath, const QString& destination);
 
+/// Puts a copy of the bundle at destination (replacing what is there, a link itself and not what
+/// it leads to) without a moment where destination holds half a bundle: the copy is made beside it
+/// first. The system's words on failure, with destination as it was.
+std::optional<QString> place(const QString& bundlePath, const QString& destination, BundleReplacer& replacer);
+
 /// Stages newBundle beside the installed bundle (same file system, so that the swap is one
 /// rename), checks the staged copy's signature once more against the pinned key, then swaps:
 /// one exchange where supported, else two moves with the first undone when the second fails.

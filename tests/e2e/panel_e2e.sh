@@ -28,8 +28,10 @@ if [ "${1:-}" != --inner ]; then
     mkdir -p "$work/config/xfce4/xfconf/xfce-perchannel-xml" "$work/config/kelvandrosi" "$work/run"
     chmod 700 "$work/run"
     cp "$(dirname "$0")/xfce4-panel.xml" "$work/config/xfce4/xfconf/xfce-perchannel-xml/"
-    # The automatic update check goes to a closed port here, never to the maker's server.
-    printf '[General]\nUpdateManifestURL=https://127.0.0.1:9/appcast.json\n' >"$work/config/kelvandrosi/Tavrink.conf"
+    # The automatic update check goes to a closed port here, never to the maker's server; the build
+    # tree lies outside the applications folders, and the offer to move it has been declined.
+    printf '[General]\nUpdateManifestURL=https://127.0.0.1:9/appcast.json\nskipUserApplicationsInstall=true\n' \
+        >"$work/config/kelvandrosi/Tavrink.conf"
     env XDG_CONFIG_HOME="$work/config" XDG_RUNTIME_DIR="$work/run" WORK="$work" \
         unshare --uts --net dbus-run-session -- bash "$0" --inner
     exit $?

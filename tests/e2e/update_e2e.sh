@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # The update as a user meets it, under Xvfb in xfce4-panel: a Tavrink bundle of version 1.0
-# installed in a temporary applications folder, a signed 1.1 made with tavrink-release and served
+# installed in the user's applications folder (HOME is a temporary folder, so no move is offered), a signed 1.1 made with tavrink-release and served
 # with its manifest by an HTTPS server on 127.0.0.1 (a certificate made for the run, trusted
 # through SSL_CERT_FILE). "Check for Updates…" offers 1.1; "Install and Relaunch" puts it in
 # place, the old bundle in the work folder, and the relaunched item's menu reads
@@ -38,7 +38,7 @@ json.dump(info, open(sys.argv[1], "w"), indent=4)' "$1/Info.json" "$2"; }
     openssl req -x509 -newkey rsa:2048 -nodes -keyout "$work/key.pem" -out "$work/cert.pem" -days 1 \
         -subj /CN=127.0.0.1 -addext subjectAltName=IP:127.0.0.1 2>/dev/null
     printf '[General]\nUpdateManifestURL=https://127.0.0.1:8443/appcast.json\n' >"$work/config/kelvandrosi/Tavrink.conf"
-    env XDG_CONFIG_HOME="$work/config" XDG_RUNTIME_DIR="$work/run" TMPDIR="$work/tmp" \
+    env HOME="$work" XDG_CONFIG_HOME="$work/config" XDG_RUNTIME_DIR="$work/run" TMPDIR="$work/tmp" \
         SSL_CERT_FILE="$work/cert.pem" WORK="$work" unshare --uts --net dbus-run-session -- bash "$0" --inner
     exit $?
 fi

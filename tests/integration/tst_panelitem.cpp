@@ -43,34 +43,6 @@ QString clipboardText()
     return QString::fromUtf8(xclip.readAllStandardOutput());
 }
 
-// The members of one interface in introspection XML, one line each with their D-Bus signatures.
-QStringList members(const QString& xml, const QString& interface)
-{
-    QList<QStringList> found; // kind and name, then the in and out signatures
-    QXmlStreamReader reader(xml);
-    bool isInside = false;
-    while (!reader.atEnd()) {
-        if (reader.readNext() == QXmlStreamReader::EndElement && reader.name() == u"interface"_s)
-            isInside = false;
-        if (!reader.isStartElement())
-            continue;
-        const QXmlStreamAttributes a = reader.attributes();
-        const QString tag = reader.name().toString();
-        if (tag == u"interface"_s)
-            isInside = a.value(u"name"_s) == interface;
-        else if (isInside && (tag == u"method"_s || tag == u"signal"_s || tag == u"property"_s))
-            found.append({tag + u' ' + a.value(u"name"_s).toString(),
-                          a.value(u"type"_s).toString() + a.value(u"access"_s).toString(), QString()});
-        else if (isInside && tag == u"arg"_s)
-            found.last()[a.value(u"direction"_s) == u"in"_s ? 1 : 2] += a.value(u"type"_s);
-    }
-    QStringList lines;
-    for (const QStringList& member : std::as_const(found))
-        lines << member.join(u' ');
-    lines.sort();
-    return lines;
-}
-
 } // namespace
 
 class TestPanelItem : public QObject {

@@ -305,7 +305,7 @@ private Q_SLOTS:
         QCOMPARE(runCheck(false), !isFailure);
         if (isFailure) {
             QCOMPARE(m_alerts.presented.last().message, u"Update failed"_s);
-            QVERIFY(m_alerts.presented.last().informativeText.startsWith(u"The update cannot be moved to "_s));
+            QVERIFY(m_alerts.presented.last().informativeText.startsWith(u"The new copy cannot be moved to "_s));
             QCOMPARE(resourcesOf(m_installed), before);
         } else {
             QCOMPARE(readFile(m_installed + u"/Info.json"_s), QByteArray("{\"CFBundleShortVersionString\": \"1.1\"}"));

@@ -2,9 +2,11 @@
 // (exit statuses, messages), and the template icon read from the bundle's resources.
 
 #include "TestSupport.h"
+#include "app/AppDelegate.h"
 #include "app/CommandLine.h"
 #include "app/MenubarIcon.h"
 #include "app/Snapshot.h"
+#include "platform/SingleInstance.h"
 
 #include <QImage>
 #include <QJsonDocument>
@@ -63,6 +65,7 @@ private Q_SLOTS:
         QTest::newRow("plain HTTP endpoint") << u"--endpoint http://ip.test"_s << 2 << u"takes an https:// URL"_s;
         QTest::newRow("endpoint without host") << u"--endpoint https://"_s << 2 << u"takes an https:// URL"_s;
         QTest::newRow("no display: prints instead of the panel item") << u""_s << 0 << u"no graphical session"_s;
+        QTest::newRow("an address to open with --json") << u"--json tavrink://settings"_s << 2 << u"takes no address"_s;
     }
     void executableAnswers()
     {
@@ -75,6 +78,74 @@ private Q_SLOTS:
                 qEnvironmentVariable("TAVRINK_BUNDLE"), arguments + (arguments.isEmpty() ? u"--no-public"_s : u""_s)));
         QCOMPARE(exitStatus, status);
         QVERIFY2(printed.contains(output), qPrintable(printed));
+    }
+
+    void addressesThatOpenTheSettingsWindow_data()
+    {
+        QTest::addColumn<QString>("url");
+        QTest::addColumn<bool>("opens");
+        QTest::newRow("host settings") << u"tavrink://settings"_s << true;
+        QTest::newRow("host settings, empty path, other scheme") << u"https://settings"_s << true;
+        QTest::newRow("host settings with user, port, query") << u"tavrink://me:pw@settings:99/?a=b#c"_s << true;
+        QTest::newRow("host compared case-sensitively") << u"tavrink://SETTINGS"_s << false;
+        QTest::newRow("host compared whole") << u"tavrink://mysettings"_s << false;
+        QTest::newRow("a percent-encoded host does not parse") << u"tavrink://sett%69ngs"_s << false;
+        QTest::newRow("no host, path /settings") << u"tavrink:///settings"_s << true;
+        QTest::newRow("path containing the word") << u"tavrink://open/settings-pane"_s << true;
+        QTest::newRow("path /mysettings") << u"tavrink:/mysettings"_s << true;
+        QTest::newRow("percent-decoded path") << u"tavrink://x/%73ettings"_s << true;
+        QTest::newRow("path compared case-sensitively") << u"tavrink://x/Settings"_s << false;
+        QTest::newRow("about opens nothing") << u"tavrink://about"_s << false;
+        QTest::newRow("the word only in the query") << u"tavrink://x/?settings"_s << false;
+        QTest::newRow("the word only in the fragment") << u"tavrink://x/#settings"_s << false;
+        QTest::newRow("a bare word is a relative path") << u"settings"_s << true;
+        QTest::newRow("invalid percent escape") << u"tavrink://x/%zzsettings"_s << false;
+        QTest::newRow("a space does not parse") << u"tavrink://settings x"_s << false;
+        QTest::newRow("empty") << QString() << false;
+        QTest::newRow("very long path") << u"tavrink://x/"_s + QString(100000, u'a') + u"settings"_s << true;
+        QTest::newRow("non-UTF-8 bytes, decoded") << u"tavrink://x/%ff%fesettings"_s << true;
+        QTest::newRow("IPv6 host with port") << u"tavrink://[::1]:80/"_s << false;
+    }
+    void addressesThatOpenTheSettingsWindow()
+    {
+        QFETCH(QString, url);
+        QFETCH(bool, opens);
+        QCOMPARE(AppDelegate::opensSettings(url), opens);
+    }
+
+    void launchSequence_data()
+    {
+        QTest::addColumn<bool>("relocates");
+        QTest::addColumn<bool>("installs");
+        QTest::addColumn<QStringList>("expected");
+        QTest::newRow("neither offer takes over")
+            << false << false << QStringList{u"relocate"_s, u"install"_s, u"updates"_s, u"settings"_s, u"settings"_s};
+        QTest::newRow("the relocation takes over") << true << false << QStringList{u"relocate"_s};
+        QTest::newRow("the move takes over") << false << true << QStringList{u"relocate"_s, u"install"_s};
+    }
+    void launchSequence()
+    {
+        QFETCH(bool, relocates);
+        QFETCH(bool, installs);
+        QStringList calls;
+        class Requests : public SingleInstance {
+        public:
+            Claim claim(const QStringList&, QString*) override { return Claim::First; }
+            void release() override { }
+        } requests;
+        const auto offer = [&calls](const QString& name, bool result) {
+            calls << name;
+            return result;
+        };
+        AppDelegate delegate({[&] { return offer(u"relocate"_s, relocates); },
+                              [&] { return offer(u"install"_s, installs); }, &requests, [&] { calls << u"settings"_s; },
+                              [&] { calls << u"updates"_s; }});
+        Q_EMIT requests.reopenRequested(); // before the handlers: nothing
+        QCOMPARE(delegate.applicationDidFinishLaunching(), !relocates && !installs);
+        Q_EMIT requests.reopenRequested();
+        Q_EMIT requests.openRequested({u"tavrink://about"_s, u"tavrink://settings"_s});
+        QFETCH(QStringList, expected);
+        QCOMPARE(calls, expected);
     }
 
     void jsonKeepsItsKeyOrderEscapesAndUtcTimes()

@@ -8,6 +8,7 @@
 #include <QFileInfo>
 #include <QLocale>
 #include <QProcess>
+#include <QXmlStreamReader>
 
 /// Writes the file, making its folder first; false when that fails.
 inline bool writeFile(const QString& path, const QByteArray& contents)
@@ -63,3 +64,35 @@ private:
     QProcess m_daemon;
     QString m_address;
 };
+
+// The members of one interface in introspection XML, one line each with their D-Bus signatures.
+inline QStringList members(const QString& xml, const QString& interface)
+{
+    QList<QStringList> found; // kind and name, then the in and out signatures
+    QXmlStreamReader reader(xml);
+    bool isInside = false;
+    while (!reader.atEnd()) {
+        if (reader.readNext() == QXmlStreamReader::EndElement && reader.name() == QStringLiteral("interface"))
+            isInside = false;
+        if (!reader.isStartElement())
+            continue;
+        const QXmlStreamAttributes a = reader.attributes();
+        const QString tag = reader.name().toString();
+        if (tag == QStringLiteral("interface"))
+            isInside = a.value(QStringLiteral("name")) == interface;
+        else if (isInside
+                 && (tag == QStringLiteral("method") || tag == QStringLiteral("signal")
+                     || tag == QStringLiteral("property")))
+            found.append({tag + u' ' + a.value(QStringLiteral("name")).toString(),
+                          a.value(QStringLiteral("type")).toString() + a.value(QStringLiteral("access")).toString(),
+                          QString()});
+        else if (isInside && tag == QStringLiteral("arg"))
+            found.last()[a.value(QStringLiteral("direction")) == QStringLiteral("in") ? 1 : 2]
+                += a.value(QStringLiteral("type"));
+    }
+    QStringList lines;
+    for (const QStringList& member : std::as_const(found))
+        lines << member.join(u' ');
+    lines.sort();
+    return lines;
+}

@@ -1,5 +1,6 @@
 #include "platform/linux/LinuxBundleReplacer.h"
 
+#include <QDirIterator>
 #include <QFile>
 #include <QProcess>
 
@@ -7,6 +8,8 @@
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/statvfs.h>
+#include <sys/xattr.h>
 
 using namespace Qt::StringLiterals;
 
@@ -30,4 +33,29 @@ bool LinuxBundleReplacer::relaunch(const QString& bundlePath)
     // read by the shell.
     return QProcess::startDetached(u"/bin/sh"_s,
                                    {u"-c"_s, u"sleep 0.5; exec \"$1\""_s, u"sh"_s, bundlePath + u"/bin/tavrink"_s});
+}
+
+bool LinuxBundleReplacer::isOnReadOnlyFileSystem(const QString& path)
+{
+    struct statvfs info { };
+    return statvfs(QFile::encodeName(path).constData(), &info) == 0 && (info.f_flag & ST_RDONLY) != 0;
+}
+
+void LinuxBundleReplacer::clearDownloadMarks(const QString& bundlePath)
+{
+    QStringList paths{bundlePath};
+    QDirIterator it(bundlePath, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext())
+        paths << it.next();
+    for (const QString& path : std::as_const(paths)) {
+        const QByteArray name = QFile::encodeName(path);
+        lremovexattr(name.constData(), "user.xdg.origin.url");
+        lremovexattr(name.constData(), "user.xdg.referrer.url");
+    }
+}
+
+bool LinuxBundleReplacer::moveToTrash(const QString& path)
+{
+    return QFile::moveToTrash(path);
 }

@@ -1,0 +1,110 @@
+#include "update/Translocation.h"
+
+#include "platform/AlertPresenter.h"
+#include "platform/BundleReplacer.h"
+#include "settings/DefaultsStore.h"
+#include "update/BundleInstaller.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+using namespace Qt::StringLiterals;
+
+Translocation::Translocation(Parts parts)
+    : m_parts(std::move(parts))
+{
+}
+
+QString Translocation::userApplicationsFolder() const
+{
+    return m_parts.homePath + u"/Applications"_s;
+}
+
+bool Translocation::isActive() const
+{
+    return !m_parts.bundlePath.isEmpty() && m_parts.system.isOnReadOnlyFileSystem(m_parts.bundlePath);
+}
+
+bool Translocation::offerToRelocate()
+{
+    if (!isActive())
+        return false;
+    const int answer = m_parts.alerts.present(
+        {u"Move Tavrink to the Applications folder"_s,
+         u"Linux is running Tavrink from a temporary read-only location, so it can't install its own updates. "
+         "Tavrink will move itself to the Applications folder and relaunch."_s,
+         {u"Move and Relaunch"_s, u"Quit"_s},
+         Alert::Style::Warning});
+    if (answer == 0) {
+        const auto moved = relocate();
+        if (moved.index() == 0) {
+            m_parts.system.relaunch(std::get<0>(moved));
+        } else {
+            m_parts.alerts.present({u"Could not move Tavrink"_s,
+                                    u"Drag Tavrink.app into the Applications folder in your file manager, then open it "
+                                    "again.\n\n("_s
+                                        + std::get<1>(moved) + u')',
+                                    {},
+                                    Alert::Style::Critical});
+        }
+    }
+    // The read-only copy stays where the user left it: it is not moved to the Trash.
+    m_parts.terminate();
+    return true;
+}
+
+bool Translocation::offerUserInstall()
+{
+    if (m_parts.bundlePath.isEmpty() || isActive())
+        return false;
+    const QString folder = QFileInfo(m_parts.bundlePath).path();
+    if (folder == m_parts.systemApplicationsFolder || folder == userApplicationsFolder())
+        return false;
+    if (m_parts.settings.boolValue(QString::fromLatin1(skipUserApplicationsInstallKey), false))
+        return false;
+    // The home folder as "~", but only as a whole component: /home/alice2 is not ~2.
+    const bool isInHome = !m_parts.homePath.isEmpty() && folder.startsWith(m_parts.homePath)
+        && (folder.size() == m_parts.homePath.size() || folder.at(m_parts.homePath.size()) == u'/');
+    const QString shown = isInHome ? u'~' + folder.mid(m_parts.homePath.size()) : folder;
+    const int answer = m_parts.alerts.present(
+        {u"Move Tavrink to your Applications folder?"_s,
+         u"Tavrink is running from "_s + shown
+             + u". It will move itself to your Applications folder and reopen. That needs no administrator "
+               "password, and the copy you downloaded goes to the Trash."_s,
+         {u"Move and Reopen"_s, u"Not Now"_s},
+         Alert::Style::Warning});
+    if (answer != 0) {
+        m_parts.settings.setValue(QString::fromLatin1(skipUserApplicationsInstallKey), true);
+        return false;
+    }
+    const auto moved = relocate();
+    if (moved.index() == 1) {
+        m_parts.alerts.present({u"Could not move Tavrink"_s,
+                                u"Drag Tavrink.app into your Applications folder in your file manager, then open it "
+                                "again.\n\n("_s
+                                    + std::get<1>(moved) + u')',
+                                {},
+                                Alert::Style::Warning});
+        return false;
+    }
+    m_parts.system.moveToTrash(m_parts.bundlePath); // a failure leaves the old copy; the new one runs all the same
+    m_parts.system.relaunch(std::get<0>(moved));
+    m_parts.terminate();
+    return true;
+}
+
+std::variant<QString, QString> Translocation::relocate()
+{
+    QString failure;
+    for (const QString& folder : {m_parts.systemApplicationsFolder, userApplicationsFolder()}) {
+        const QString destination = folder + u"/Tavrink.app"_s;
+        QDir().mkpath(folder); // a failure shows in the copy
+        if (const auto error = BundleInstaller::place(m_parts.bundlePath, destination, m_parts.system)) {
+            failure = *error;
+            continue;
+        }
+        m_parts.system.clearDownloadMarks(destination);
+        return std::variant<QString, QString>(std::in_place_index<0>, destination);
+    }
+    return std::variant<QString, QString>(std::in_place_index<1>, failure);
+}

@@ -1,0 +1,187 @@
+// One Tavrink per session, through the real executable on a private session bus and an X
+// server of the test's own: later launches, links and D-Bus calls reach the running instance
+// and end in one settings window; the snapshot options work beside it; without a bus it runs
+// alone and says so.
+
+#include "TestSupport.h"
+#include "TestWatcher.h"
+
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDBusMessage>
+#include <QDBusPendingCall>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+const auto kName = u"com.kelvandrosi.Tavrink"_s;
+const auto kPath = u"/com/kelvandrosi/Tavrink"_s;
+const auto kInterface = u"org.freedesktop.Application"_s;
+
+int windowsNamed(const QString& title)
+{
+    return int(runCommand(u"xwininfo -root -tree"_s).second.count(u'"' + title + u'"'));
+}
+
+} // namespace
+
+class TestSingleInstance : public QObject {
+    Q_OBJECT
+private:
+    std::unique_ptr<PrivateBus> m_bus;
+    std::unique_ptr<TestWatcher> m_watcher;
+    QTemporaryDir m_config;
+    QProcess m_first;
+
+    static QString tavrink() { return qEnvironmentVariable("TAVRINK_BUNDLE") + u"/bin/tavrink"_s; }
+    // A later launch with these arguments, run to its end: its exit status and what it printed.
+    static std::pair<int, QString> launch(const QStringList& arguments)
+    {
+        QProcess process;
+        process.setProcessChannelMode(QProcess::MergedChannels);
+        process.start(tavrink(), arguments);
+        const bool isFinished = process.waitForFinished(15000);
+        return {isFinished && process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
+                QString::fromUtf8(process.readAll())};
+    }
+    static QDBusMessage call(const QString& method, const QVariantList& arguments)
+    {
+        QDBusMessage message = QDBusMessage::createMethodCall(kName, kPath, kInterface, method);
+        message.setArguments(arguments);
+        return QDBusConnection::sessionBus().call(message, QDBus::Block, 10000);
+    }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        if (qEnvironmentVariableIsEmpty("DISPLAY"))
+            QSKIP("needs an X server (CTest runs this under xvfb-run)");
+        m_bus = std::make_unique<PrivateBus>();
+        QVERIFY(!m_bus->address().isEmpty());
+        qputenv("DBUS_SESSION_BUS_ADDRESS", m_bus->address().toUtf8());
+        qputenv("XDG_CONFIG_HOME", m_config.path().toUtf8());
+        qputenv("TMPDIR", m_config.path().toUtf8());
+        QVERIFY(QDir().mkpath(m_config.filePath(u"run"_s)));
+        QVERIFY(
+            QFile::setPermissions(m_config.filePath(u"run"_s), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+        qputenv("XDG_RUNTIME_DIR", m_config.filePath(u"run"_s).toUtf8());
+        // The build tree lies outside the applications folders: the offer to move has been declined.
+        QVERIFY(writeFile(m_config.filePath(u"kelvandrosi/Tavrink.conf"_s),
+                          "[General]\nskipUserApplicationsInstall=true\n"
+                          "UpdateManifestURL=https://127.0.0.1:9/appcast.json\n"));
+        m_watcher = std::make_unique<TestWatcher>(u"watcher"_s);
+        QVERIFY(m_watcher->start());
+    }
+    void init()
+    {
+        m_first.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        m_first.start(tavrink(), {u"--no-public"_s});
+        QTRY_VERIFY_WITH_TIMEOUT(QDBusConnection::sessionBus().interface()->isServiceRegistered(kName), 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(m_watcher->registeredItems().size(), 1, 10000);
+    }
+    void cleanup()
+    {
+        m_first.terminate();
+        m_first.waitForFinished(5000);
+        QTRY_VERIFY_WITH_TIMEOUT(!QDBusConnection::sessionBus().interface()->isServiceRegistered(kName), 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(windowsNamed(u"Tavrink Settings"_s), 0, 5000);
+        // A new process, a new item: the count starts again.
+        m_watcher = std::make_unique<TestWatcher>(u"watcher"_s);
+        QVERIFY(m_watcher->start());
+    }
+
+    void laterLaunchesReachTheRunningInstance_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("settingsWindows");
+        QTest::newRow("a plain launch reopens") << QStringList{} << 1;
+        QTest::newRow("tavrink://settings") << QStringList{u"tavrink://settings"_s} << 1;
+        QTest::newRow("two settings links: one window")
+            << QStringList{u"tavrink://settings"_s, u"tavrink:///open/settings"_s} << 1;
+        QTest::newRow("tavrink://about opens nothing") << QStringList{u"tavrink://about"_s} << 0;
+        QTest::newRow("--json beside it prints and takes nothing") << QStringList{u"--json"_s, u"--no-public"_s} << 0;
+    }
+    void laterLaunchesReachTheRunningInstance()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(int, settingsWindows);
+        const auto [status, printed] = launch(arguments);
+        QCOMPARE(status, 0);
+        if (arguments.contains(u"--json"_s))
+            QVERIFY2(printed.startsWith(u"{\"hostname\""_s), qPrintable(printed));
+        else
+            QVERIFY2(printed.isEmpty(), qPrintable(printed));
+        QTRY_COMPARE_WITH_TIMEOUT(windowsNamed(u"Tavrink Settings"_s), settingsWindows, 5000);
+        QTest::qWait(300); // a second window would come now
+        QCOMPARE(windowsNamed(u"Tavrink Settings"_s), settingsWindows);
+        QCOMPARE(windowsNamed(u"About Tavrink"_s), 0);
+        QCOMPARE(m_watcher->registeredItems().size(), 1); // no second panel item
+    }
+
+    void theApplicationInterfaceOverDBus()
+    {
+        const QString xml = QDBusConnection::sessionBus()
+                                .call(QDBusMessage::createMethodCall(
+                                    kName, kPath, u"org.freedesktop.DBus.Introspectable"_s, u"Introspect"_s))
+                                .arguments()
+                                .value(0)
+                                .toString();
+        const QString committed = QString::fromUtf8(
+            readFile(qEnvironmentVariable("TAVRINK_SOURCE") + u"/resources/dbus/org.freedesktop.Application.xml"_s));
+        QCOMPARE(members(xml, kInterface), members(committed, kInterface));
+        QCOMPARE(members(xml, kInterface).size(), 3);
+
+        const QDBusMessage action = call(u"ActivateAction"_s, {u"quit"_s, QVariantList(), QVariantMap()});
+        QCOMPARE(action.type(), QDBusMessage::ErrorMessage);
+        QCOMPARE(action.errorName(), u"org.freedesktop.DBus.Error.NotSupported"_s);
+        QCOMPARE(call(u"Open"_s, {QStringList{u"tavrink://about"_s, u"tavrink://x/?settings"_s}, QVariantMap()}).type(),
+                 QDBusMessage::ReplyMessage);
+        QTest::qWait(300);
+        QCOMPARE(windowsNamed(u"Tavrink Settings"_s), 0);
+        // Whatever the scheme, the rule looks at the path: "settings@x" is mailto's.
+        QCOMPARE(call(u"Open"_s, {QStringList{u"mailto:settings@x"_s}, QVariantMap()}).type(),
+                 QDBusMessage::ReplyMessage);
+        QTRY_COMPARE_WITH_TIMEOUT(windowsNamed(u"Tavrink Settings"_s), 1, 5000);
+    }
+
+    void aFloodOfActivateCallsLeavesOneWindowAndAResponsiveItem()
+    {
+        QList<QDBusPendingCall> calls;
+        for (int i = 0; i < 200; ++i) {
+            QDBusMessage message = QDBusMessage::createMethodCall(kName, kPath, kInterface, u"Activate"_s);
+            message << QVariantMap();
+            calls << QDBusConnection::sessionBus().asyncCall(message, 20000);
+        }
+        for (QDBusPendingCall& pending : calls) {
+            pending.waitForFinished();
+            QVERIFY(!pending.isError());
+        }
+        QTRY_COMPARE_WITH_TIMEOUT(windowsNamed(u"Tavrink Settings"_s), 1, 5000);
+        const QDBusMessage layout = QDBusConnection::sessionBus().call(
+            QDBusMessage::createMethodCall(m_watcher->registeredItems().value(0), u"/MenuBar"_s,
+                                           u"com.canonical.dbusmenu"_s, u"GetLayout"_s)
+                << 0 << -1 << QStringList(),
+            QDBus::Block, 2000);
+        QCOMPARE(layout.type(), QDBusMessage::ReplyMessage);
+    }
+
+    void withoutASessionBusItRunsAlone()
+    {
+        QProcess alone;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(u"DBUS_SESSION_BUS_ADDRESS"_s, u"unix:path=/nonexistent/bus"_s);
+        alone.setProcessEnvironment(environment);
+        alone.start(tavrink(), {u"--no-public"_s});
+        QVERIFY(!alone.waitForFinished(2000)); // still running: the panel item is up
+        alone.terminate();
+        QVERIFY(alone.waitForFinished(5000));
+        const QString printed = QString::fromUtf8(alone.readAllStandardError());
+        QCOMPARE(printed.count(u"no session bus"_s), 1);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestSingleInstance)
+#include "tst_singleinstance.moc"
