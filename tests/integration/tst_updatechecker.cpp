@@ -25,16 +25,6 @@ using Reply = TestHttpsServer::Reply;
 
 namespace {
 
-// A bundle whose executable, when started, writes its version to the marker file.
-void makeBundle(const QString& bundle, const QString& version, const QString& marker)
-{
-    QVERIFY(writeFile(bundle + u"/Info.json"_s, "{\"CFBundleShortVersionString\": \"" + version.toUtf8() + "\"}"));
-    QVERIFY(writeFile(bundle + u"/bin/tavrink"_s,
-                      "#!/bin/sh\necho " + version.toUtf8() + " > '" + marker.toUtf8() + "'\n"));
-    QVERIFY(QFile::setPermissions(bundle + u"/bin/tavrink"_s, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
-    QVERIFY(QFile::link(u"bin/tavrink"_s, bundle + u"/tavrink"_s));
-}
-
 QByteArray resourcesOf(const QString& bundle)
 {
     const auto listing = CodeSignature::resources(bundle);
@@ -87,7 +77,8 @@ private:
             = path(u"releases/%1-%2/Tavrink.app"_s.arg(version, QString::fromLatin1(key.keyId.toHex())));
         const QString zip = bundle + u".zip"_s;
         if (!QFile::exists(zip)) {
-            makeBundle(bundle, version, m_marker);
+            if (!makeMarkerBundle(bundle, version, m_marker))
+                qFatal("the release's bundle cannot be made");
             const auto error
                 = Release::signBundle(bundle, key).value_or(Release::zipBundle(bundle, zip).value_or(QString()));
             if (!error.isEmpty())
@@ -148,7 +139,7 @@ private Q_SLOTS:
         m_temporary = path(u"tmp"_s);
         m_marker = path(u"relaunched"_s);
         QVERIFY(QDir().mkpath(m_temporary));
-        makeBundle(m_installed, u"1.0"_s, m_marker);
+        QVERIFY(makeMarkerBundle(m_installed, u"1.0"_s, m_marker));
         QFile::remove(m_marker);
         m_alerts.presented.clear();
         m_alerts.answer = 0;
@@ -261,7 +252,7 @@ private Q_SLOTS:
             QVERIFY(QDir(folder).removeRecursively());
             QVERIFY(QDir().mkpath(folder));
             QCOMPARE(runCommand(u"mount -t tmpfs -o size=1m tavrink-test '%1'"_s.arg(folder)).first, 0);
-            makeBundle(m_installed, u"1.0"_s, m_marker);
+            QVERIFY(makeMarkerBundle(m_installed, u"1.0"_s, m_marker));
             runCommand(u"dd if=/dev/zero of='%1/filler' bs=4k 2>/dev/null"_s.arg(folder));
         }
         if (words.contains(u"readonly"_s)) {
@@ -326,7 +317,7 @@ private Q_SLOTS:
         // each install puts the other one in place.
         const QString sources[] = {path(u"source/1.0/Tavrink.app"_s), path(u"source/1.1/Tavrink.app"_s)};
         for (const QString& source : sources) {
-            makeBundle(source, source.section(u'/', -2, -2), m_marker);
+            QVERIFY(makeMarkerBundle(source, source.section(u'/', -2, -2), m_marker));
             for (int i = 0; i < 200; ++i)
                 QVERIFY(writeFile(source + u"/share/f%1"_s.arg(i), QByteArray(64 * 1024, char(i))));
             QVERIFY(!Release::signBundle(source, m_makerKey));

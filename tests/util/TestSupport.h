@@ -24,6 +24,18 @@ inline QByteArray readFile(const QString& path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
+/// A bundle of this version whose executable, when started, writes the version to the marker
+/// file: a relaunch shows in the marker.
+inline bool makeMarkerBundle(const QString& bundle, const QString& version, const QString& marker)
+{
+    const QString executable = bundle + QStringLiteral("/bin/tavrink");
+    return writeFile(bundle + QStringLiteral("/Info.json"),
+                     "{\"CFBundleShortVersionString\": \"" + version.toUtf8() + "\"}")
+        && writeFile(executable, "#!/bin/sh\necho " + version.toUtf8() + " > '" + marker.toUtf8() + "'\n")
+        && QFile::setPermissions(executable, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner)
+        && QFile::link(QStringLiteral("bin/tavrink"), bundle + QStringLiteral("/tavrink"));
+}
+
 /// Times and names as an English user in UTC sees them.
 inline void useEnglishInUtc()
 {

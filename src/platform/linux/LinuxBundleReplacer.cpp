@@ -3,6 +3,7 @@
 #include <QDirIterator>
 #include <QFile>
 #include <QProcess>
+#include <QStandardPaths>
 
 #include <cerrno>
 #include <cstdio>
@@ -57,5 +58,8 @@ void LinuxBundleReplacer::clearDownloadMarks(const QString& bundlePath)
 
 bool LinuxBundleReplacer::moveToTrash(const QString& path)
 {
+    // Qt makes the Trash folder itself but not the data folder that holds it, which a new
+    // account may not have yet.
+    QDir().mkpath(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation));
     return QFile::moveToTrash(path);
 }
