@@ -39,6 +39,7 @@ bool AppDelegate::applicationDidFinishLaunching()
     if (m_parts.requests) {
         connect(m_parts.requests, &SingleInstance::reopenRequested, this, &AppDelegate::handleReopen);
         connect(m_parts.requests, &SingleInstance::openRequested, this, &AppDelegate::open);
+        m_parts.requests->listen();
     }
     if (m_parts.startUpdateChecks)
         m_parts.startUpdateChecks();

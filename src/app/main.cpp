@@ -20,6 +20,7 @@
 #include "platform/linux/SignalNotifier.h"
 #include "platform/linux/StatusNotifierItem.h"
 #include "platform/linux/TimerfdClock.h"
+#include "platform/linux/XdgApplicationEntry.h"
 #include "platform/linux/XdgAutostartLoginItem.h"
 #include "settings/BundleInfo.h"
 #include "settings/DefaultsStore.h"
@@ -139,9 +140,17 @@ int runPanel(int argc, char* argv[], const CommandLine::Options& options)
     QObject::connect(&signals, &SignalNotifier::received, &app, quit);
     QObject::connect(&tavrink, &TavrinkApp::quitRequested, &app, quit);
     tavrink.start();
-    QTimer::singleShot(0, &app, [&delegate, &options] {
-        if (delegate.applicationDidFinishLaunching())
-            delegate.open(options.urls);
+    JournalErrorLog desktopLog{"com.kelvandrosi.TavrinkMac", "desktop"};
+    XdgApplicationEntry desktopEntry(XdgApplicationEntry::standardDataFolder(), BundleInfo::bundlePath(),
+                                     BundleInfo::currentExecutable(), u"com.kelvandrosi.Tavrink"_s);
+    QTimer::singleShot(0, &app, [&] {
+        if (!delegate.applicationDidFinishLaunching())
+            return;
+        delegate.open(options.urls);
+        // The desktop learns where this copy lies: the application menu, tavrink: links, activation.
+        if (!BundleInfo::bundlePath().isEmpty())
+            if (const auto failure = desktopEntry.registerCopy())
+                desktopLog.error(*failure);
     });
     return QApplication::exec();
 }

@@ -29,6 +29,9 @@ public:
     virtual Claim claim(const QStringList& urls, QString* error) = 0;
     /// Gives the name up, so that a process started now becomes the one instance.
     virtual void release() = 0;
+    /// From now on requests arrive as signals; those that came since the claim (the one that
+    /// started this process by its name, say) arrive now, in order.
+    virtual void listen() = 0;
 
 Q_SIGNALS:
     void reopenRequested();

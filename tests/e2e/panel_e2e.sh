@@ -32,7 +32,7 @@ if [ "${1:-}" != --inner ]; then
     # tree lies outside the applications folders, and the offer to move it has been declined.
     printf '[General]\nUpdateManifestURL=https://127.0.0.1:9/appcast.json\nskipUserApplicationsInstall=true\n' \
         >"$work/config/kelvandrosi/Tavrink.conf"
-    env XDG_CONFIG_HOME="$work/config" XDG_RUNTIME_DIR="$work/run" WORK="$work" \
+    env XDG_CONFIG_HOME="$work/config" XDG_DATA_HOME="$work/data" XDG_RUNTIME_DIR="$work/run" WORK="$work" \
         unshare --uts --net dbus-run-session -- bash "$0" --inner
     exit $?
 fi

@@ -5,13 +5,17 @@
 
 #include "TestSupport.h"
 #include "TestWatcher.h"
+#include "platform/linux/DBusSingleInstance.h"
 
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QDBusPendingCall>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <csignal>
 
 using namespace Qt::StringLiterals;
 
@@ -59,9 +63,9 @@ private Q_SLOTS:
     {
         if (qEnvironmentVariableIsEmpty("DISPLAY"))
             QSKIP("needs an X server (CTest runs this under xvfb-run)");
-        m_bus = std::make_unique<PrivateBus>();
-        QVERIFY(!m_bus->address().isEmpty());
-        qputenv("DBUS_SESSION_BUS_ADDRESS", m_bus->address().toUtf8());
+        // The bus daemon reads the service files of this data folder, where Tavrink writes its own.
+        qputenv("XDG_DATA_HOME", m_config.filePath(u"data"_s).toUtf8());
+        QVERIFY(QDir().mkpath(m_config.filePath(u"data/dbus-1/services"_s)));
         qputenv("XDG_CONFIG_HOME", m_config.path().toUtf8());
         qputenv("TMPDIR", m_config.path().toUtf8());
         QVERIFY(QDir().mkpath(m_config.filePath(u"run"_s)));
@@ -72,6 +76,10 @@ private Q_SLOTS:
         QVERIFY(writeFile(m_config.filePath(u"kelvandrosi/Tavrink.conf"_s),
                           "[General]\nskipUserApplicationsInstall=true\n"
                           "UpdateManifestURL=https://127.0.0.1:9/appcast.json\n"));
+        // Last, so that what the bus starts by name has the environment above.
+        m_bus = std::make_unique<PrivateBus>();
+        QVERIFY(!m_bus->address().isEmpty());
+        qputenv("DBUS_SESSION_BUS_ADDRESS", m_bus->address().toUtf8());
         m_watcher = std::make_unique<TestWatcher>(u"watcher"_s);
         QVERIFY(m_watcher->start());
     }
@@ -166,6 +174,67 @@ private Q_SLOTS:
                 << 0 << -1 << QStringList(),
             QDBus::Block, 2000);
         QCOMPARE(layout.type(), QDBusMessage::ReplyMessage);
+    }
+
+    // The running copy registers itself with the desktop; by that name the bus can start it.
+    void theDesktopFindsTheRunningCopy()
+    {
+        const QString entry = m_config.filePath(u"data/applications/com.kelvandrosi.Tavrink.desktop"_s);
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(entry), 5000);
+        const QString validator = QStandardPaths::findExecutable(u"desktop-file-validate"_s);
+        if (!validator.isEmpty()) {
+            const auto [status, complaints] = runCommand(u"'%1' '%2'"_s.arg(validator, entry));
+            QVERIFY2(status == 0 && complaints.isEmpty(), qPrintable(complaints));
+        }
+        const QByteArray text = readFile(entry);
+        QVERIFY2(text.contains("\nExec=\"" + QFile::encodeName(tavrink()) + "\" %u\n"), text.constData());
+        QVERIFY(text.contains("\nMimeType=x-scheme-handler/tavrink;\n"));
+        // Started again, the same copy writes nothing new and no second entry.
+        const QDateTime written = QFileInfo(entry).lastModified();
+        QCOMPARE(launch({}).first, 0);
+        QCOMPARE(QDir(QFileInfo(entry).path()).entryList({u"*.desktop"_s}), QStringList{QFileInfo(entry).fileName()});
+        QCOMPARE(QFileInfo(entry).lastModified(), written);
+
+        m_first.terminate();
+        QVERIFY(m_first.waitForFinished(5000));
+        QTRY_VERIFY_WITH_TIMEOUT(!QDBusConnection::sessionBus().interface()->isServiceRegistered(kName), 5000);
+        QDBusConnection::sessionBus().call(QDBusMessage::createMethodCall(
+            u"org.freedesktop.DBus"_s, u"/org/freedesktop/DBus"_s, u"org.freedesktop.DBus"_s, u"ReloadConfig"_s));
+        QCOMPARE(call(u"Activate"_s, {QVariantMap()}).type(), QDBusMessage::ReplyMessage);
+        QTRY_COMPARE_WITH_TIMEOUT(windowsNamed(u"Tavrink Settings"_s), 1, 10000);
+        // The bus started it: it is ended by its name's owner process.
+        const uint pid = QDBusConnection::sessionBus().interface()->servicePid(kName).value();
+        QVERIFY(pid > 0);
+        ::kill(pid_t(pid), SIGTERM);
+    }
+
+    // What reaches the one instance before it listens (the call that started it by name) is
+    // kept and handed on, in order, when it does.
+    void requestsBeforeListeningArriveInOrderOnceItListens()
+    {
+        m_first.terminate();
+        QVERIFY(m_first.waitForFinished(5000));
+        QTRY_VERIFY_WITH_TIMEOUT(!QDBusConnection::sessionBus().interface()->isServiceRegistered(kName), 5000);
+        DBusSingleInstance instance(QDBusConnection::connectToBus(m_bus->address(), u"instance"_s), kName);
+        QCOMPARE(instance.claim({}, nullptr), SingleInstance::Claim::First);
+        QStringList heard;
+        connect(&instance, &SingleInstance::reopenRequested, this, [&] { heard << u"reopen"_s; });
+        connect(&instance, &SingleInstance::openRequested, this, [&](const QStringList& urls) { heard << urls; });
+        QDBusMessage activate = QDBusMessage::createMethodCall(kName, kPath, kInterface, u"Activate"_s);
+        QDBusMessage open = QDBusMessage::createMethodCall(kName, kPath, kInterface, u"Open"_s);
+        activate << QVariantMap();
+        open << QStringList{u"tavrink://settings"_s, u"b"_s} << QVariantMap();
+        QDBusPendingCall first = QDBusConnection::sessionBus().asyncCall(activate);
+        QDBusPendingCall second = QDBusConnection::sessionBus().asyncCall(open);
+        QTRY_VERIFY(first.isFinished() && second.isFinished());
+        QVERIFY(!first.isError() && !second.isError());
+        QVERIFY(heard.isEmpty());
+        instance.listen();
+        QCOMPARE(heard, (QStringList{u"reopen"_s, u"tavrink://settings"_s, u"b"_s}));
+        QDBusPendingCall later = QDBusConnection::sessionBus().asyncCall(activate);
+        QTRY_VERIFY(later.isFinished());
+        QCOMPARE(heard.size(), 4); // as it comes, now
+        QVERIFY(!later.isError());
     }
 
     void withoutASessionBusItRunsAlone()

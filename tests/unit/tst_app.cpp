@@ -132,6 +132,8 @@ private Q_SLOTS:
         public:
             Claim claim(const QStringList&, QString*) override { return Claim::First; }
             void release() override { }
+            void listen() override { isListening = true; }
+            bool isListening = false;
         } requests;
         const auto offer = [&calls](const QString& name, bool result) {
             calls << name;
@@ -142,6 +144,7 @@ private Q_SLOTS:
                               [&] { calls << u"updates"_s; }});
         Q_EMIT requests.reopenRequested(); // before the handlers: nothing
         QCOMPARE(delegate.applicationDidFinishLaunching(), !relocates && !installs);
+        QCOMPARE(requests.isListening, !relocates && !installs);
         Q_EMIT requests.reopenRequested();
         Q_EMIT requests.openRequested({u"tavrink://about"_s, u"tavrink://settings"_s});
         QFETCH(QStringList, expected);

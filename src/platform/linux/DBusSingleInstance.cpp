@@ -77,6 +77,24 @@ void DBusSingleInstance::release()
     m_isOwner = false;
 }
 
+void DBusSingleInstance::listen()
+{
+    m_isListening = true;
+    const auto pending = std::exchange(m_pending, {});
+    for (const auto& [isReopen, urls] : pending)
+        request(urls, isReopen);
+}
+
+void DBusSingleInstance::request(const QStringList& urls, bool isReopen)
+{
+    if (!m_isListening)
+        m_pending.append({isReopen, urls});
+    else if (isReopen)
+        Q_EMIT reopenRequested();
+    else
+        Q_EMIT openRequested(urls);
+}
+
 ApplicationDBus::ApplicationDBus(DBusSingleInstance* instance)
     : QObject(instance)
     , m_instance(instance)
@@ -85,12 +103,12 @@ ApplicationDBus::ApplicationDBus(DBusSingleInstance* instance)
 
 void ApplicationDBus::Activate(const QVariantMap& /*platformData*/)
 {
-    Q_EMIT m_instance->reopenRequested();
+    m_instance->request({}, true);
 }
 
 void ApplicationDBus::Open(const QStringList& uris, const QVariantMap& /*platformData*/)
 {
-    Q_EMIT m_instance->openRequested(uris);
+    m_instance->request(uris, false);
 }
 
 void ApplicationDBus::ActivateAction(const QString& actionName, const QVariantList& /*parameter*/,

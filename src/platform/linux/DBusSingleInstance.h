@@ -20,12 +20,18 @@ public:
 
     Claim claim(const QStringList& urls, QString* error) override;
     void release() override;
+    void listen() override;
+
+    /// A reopen request (an empty list) or addresses to open, from the bus.
+    void request(const QStringList& urls, bool isReopen);
 
 private:
     QDBusConnection m_bus;
     QString m_applicationId;
     QObject* m_exported;
     bool m_isOwner = false;
+    bool m_isListening = false;
+    QList<std::pair<bool, QStringList>> m_pending; // reopen?, addresses
 };
 
 /// org.freedesktop.Application over a DBusSingleInstance (the exported object itself, so that

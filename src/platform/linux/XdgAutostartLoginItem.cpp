@@ -1,5 +1,7 @@
 #include "platform/linux/XdgAutostartLoginItem.h"
 
+#include "platform/linux/DesktopEntry.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -8,42 +10,6 @@
 #include <QStandardPaths>
 
 using namespace Qt::StringLiterals;
-
-namespace {
-
-// The [Desktop Entry] group's keys; later groups (actions) are not looked at.
-QHash<QString, QString> desktopEntryKeys(const QByteArray& text)
-{
-    QHash<QString, QString> keys;
-    bool isInEntry = false;
-    for (const QByteArray& raw : text.split('\n')) {
-        const QString line = QString::fromUtf8(raw).trimmed();
-        if (line.startsWith(u'[')) {
-            isInEntry = line == u"[Desktop Entry]"_s;
-            continue;
-        }
-        const qsizetype equals = line.indexOf(u'=');
-        if (isInEntry && equals > 0 && !line.startsWith(u'#'))
-            keys.insert(line.left(equals).trimmed(), line.mid(equals + 1).trimmed());
-    }
-    return keys;
-}
-
-QString quotedArgument(const QString& argument)
-{
-    // Inside double quotes, desktop entries escape " ` $ and \ with a backslash; the value itself
-    // then escapes each backslash once more, and a literal % is %% (a lone % starts a field code).
-    QString quoted;
-    for (const QChar c : argument) {
-        if (c == u'"' || c == u'`' || c == u'$' || c == u'\\')
-            quoted += u'\\';
-        quoted += c;
-    }
-    QString value = u'"' + quoted + u'"';
-    return value.replace(u'\\', u"\\\\"_s).replace(u'%', u"%%"_s);
-}
-
-} // namespace
 
 XdgAutostartLoginItem::XdgAutostartLoginItem(QString autostartFolder, QString executablePath, QString applicationId)
     : m_folder(std::move(autostartFolder))
@@ -69,7 +35,7 @@ LoginItemService::Status XdgAutostartLoginItem::status()
         return Status::NotRegistered;
     if (!file.open(QIODevice::ReadOnly))
         return Status::NotFound;
-    const QHash<QString, QString> keys = desktopEntryKeys(file.read(64 * 1024));
+    const QHash<QString, QString> keys = DesktopEntry::keys(file.read(64 * 1024));
     const bool isHidden = keys.value(u"Hidden"_s).compare(u"true"_s, Qt::CaseInsensitive) == 0;
     if (!isHidden && execProgram(keys.value(u"Exec"_s)) == m_executable)
         return Status::Enabled;
@@ -125,7 +91,7 @@ QByteArray XdgAutostartLoginItem::entryText(const QString& executablePath)
            "Name=Tavrink\n"
            "Comment=Hostname and network addresses in the panel\n"
            "Exec="
-        + quotedArgument(executablePath).toUtf8()
+        + DesktopEntry::quotedArgument(executablePath).toUtf8()
         + "\n"
           "Icon=com.kelvandrosi.Tavrink\n"
           "Terminal=false\n"
@@ -134,28 +100,5 @@ QByteArray XdgAutostartLoginItem::entryText(const QString& executablePath)
 
 QString XdgAutostartLoginItem::execProgram(const QString& exec)
 {
-    // Undo the value's own escapes first, then read the first argument, quoted or not.
-    QString value;
-    for (qsizetype i = 0; i < exec.size(); ++i) {
-        if (exec.at(i) == u'\\' && i + 1 < exec.size()) {
-            const QChar next = exec.at(++i);
-            value += next == u's' ? u' ' : next == u'n' ? u'\n' : next == u't' ? u'\t' : next;
-        } else {
-            value += exec.at(i);
-        }
-    }
-    value = value.trimmed().replace(u"%%"_s, u"%"_s);
-    if (!value.startsWith(u'"'))
-        return value.section(u' ', 0, 0);
-    QString program;
-    for (qsizetype i = 1; i < value.size(); ++i) {
-        const QChar c = value.at(i);
-        if (c == u'"')
-            return program;
-        if (c == u'\\' && i + 1 < value.size())
-            program += value.at(++i);
-        else
-            program += c;
-    }
-    return {}; // an unterminated quote
+    return DesktopEntry::execProgram(exec);
 }
