@@ -4,7 +4,8 @@
 # with its manifest by an HTTPS server on 127.0.0.1 (a certificate made for the run, trusted
 # through SSL_CERT_FILE). "Check for Updates…" offers 1.1; "Install and Relaunch" puts it in
 # place, the old bundle in the work folder, and the relaunched item's menu reads
-# "About Tavrink 1.1"; a second check says it is up to date.
+# "About Tavrink 1.1"; a second check says it is up to date; then xdg-open tavrink://settings
+# brings up the running copy's settings window.
 # The build must pin the test maker key of this folder (the ci and asan presets do). Exit 77: skipped.
 set -euo pipefail
 
@@ -110,4 +111,16 @@ open_menu "Check for Updates"
 click_word "$menu" "^Check"
 OCR_LIGHT=1 until_true shows "$dialog" "up to date" || fail "a second check did not say Tavrink is up to date"
 echo "ok: a second check says Tavrink is up to date"
+OCR_LIGHT=1 click_word "$dialog" "^OK"
+
+# The copy registered itself where it lies, so the desktop hands tavrink: links to it.
+until_true test -s "$HOME/.local/share/applications/mimeinfo.cache" || fail "no desktop entry was registered"
+windows_are "Tavrink Settings" 0 || fail "a settings window was open already"
+xdg-open tavrink://settings >>"$WORK/xdg-open.log" 2>&1 || fail "xdg-open tavrink://settings failed: $(cat "$WORK/xdg-open.log")"
+until_true windows_are "Tavrink Settings" 1 || fail "xdg-open tavrink://settings brought up no settings window"
+xdg-open tavrink://settings >>"$WORK/xdg-open.log" 2>&1
+sleep 1
+windows_are "Tavrink Settings" 1 || fail "a second link made a second settings window"
+[ "$(pgrep -c -f "^$installed/bin/tavrink")" -eq 1 ] || fail "a second Tavrink kept running"
+echo "ok: xdg-open tavrink://settings brings up the running copy's one settings window"
 echo "e2e: all checks passed"

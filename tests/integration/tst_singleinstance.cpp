@@ -187,7 +187,7 @@ private Q_SLOTS:
             QVERIFY2(status == 0 && complaints.isEmpty(), qPrintable(complaints));
         }
         const QByteArray text = readFile(entry);
-        QVERIFY2(text.contains("\nExec=\"" + QFile::encodeName(tavrink()) + "\" %u\n"), text.constData());
+        QVERIFY2(text.contains("\nExec=" + QFile::encodeName(tavrink()) + " %u\n"), text.constData());
         QVERIFY(text.contains("\nMimeType=x-scheme-handler/tavrink;\n"));
         // Started again, the same copy writes nothing new and no second entry.
         const QDateTime written = QFileInfo(entry).lastModified();

@@ -1,7 +1,9 @@
 #include "platform/linux/DesktopEntry.h"
 
 #include <QList>
+
 #include <QStringList>
+#include <algorithm>
 
 using namespace Qt::StringLiterals;
 
@@ -26,6 +28,11 @@ QHash<QString, QString> keys(const QByteArray& text)
 
 QString quotedArgument(const QString& argument)
 {
+    // Quoted only when it must be: some launchers (xdg-open's own) do not read quotes.
+    static const QString reserved = u" \t\n\"'\\><~|&;$*?#()`"_s;
+    if (!argument.isEmpty()
+        && std::none_of(argument.cbegin(), argument.cend(), [](QChar c) { return reserved.contains(c); }))
+        return QString(argument).replace(u'%', u"%%"_s);
     // Inside double quotes, desktop entries escape " ` $ and \ with a backslash; the value itself
     // then escapes each backslash once more, and a literal % is %% (a lone % starts a field code).
     QString quoted;

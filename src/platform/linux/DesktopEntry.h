@@ -9,7 +9,8 @@ namespace DesktopEntry {
 
 /// The [Desktop Entry] group's keys; later groups (actions) are not looked at.
 QHash<QString, QString> keys(const QByteArray& text);
-/// One Exec argument, quoted and escaped so that it reaches the program exactly as given.
+/// One Exec argument, escaped (and quoted where it holds a reserved character) so that it
+/// reaches the program exactly as given.
 QString quotedArgument(const QString& argument);
 /// The program of an Exec value (its first argument, unquoted); empty when it cannot be read.
 QString execProgram(const QString& exec);
