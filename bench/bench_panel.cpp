@@ -2,6 +2,7 @@
 // private bus): a watcher of its own records when items register.
 //   bench_panel startup <tavrink> <minimal_tray> <runs>   time to registration / to show()
 //   bench_panel getlayout <runs>                          GetLayout of a menu with 50 local addresses
+//   bench_panel instance <tavrink> <runs>                 a later launch beside a running instance
 
 #include "menu/MenuContent.h"
 #include "platform/linux/DBusMenuDBus.h"
@@ -145,6 +146,48 @@ int getLayout(int runs)
     return 0;
 }
 
+// Beside a running instance: a later `tavrink` from its start to its exit (the request handed
+// over), and to the running instance's settings window on screen, polled with xwininfo every
+// 2 ms (so up to that much late). A fresh instance for each run, started and registered first.
+int instance(const QString& tavrink, int runs)
+{
+    Watcher watcher;
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    bus.registerObject(u"/StatusNotifierWatcher"_s, &watcher, QDBusConnection::ExportAllContents);
+    bus.registerService(u"org.kde.StatusNotifierWatcher"_s);
+    const auto isSettingsShown = [] {
+        QProcess probe;
+        probe.start(u"xwininfo"_s, {u"-name"_s, u"Tavrink Settings"_s});
+        probe.waitForFinished();
+        return probe.exitCode() == 0;
+    };
+    std::vector<double> handedOver, shown;
+    for (int i = 0; i < runs; ++i) {
+        QProcess first;
+        QEventLoop registered;
+        quitOnRegistration(watcher, first, registered);
+        first.start(tavrink, {u"--no-public"_s});
+        QTimer::singleShot(10000, &registered, &QEventLoop::quit);
+        registered.exec();
+        QProcess second;
+        QElapsedTimer timer;
+        timer.start();
+        second.start(tavrink, {});
+        second.waitForFinished();
+        handedOver.push_back(static_cast<double>(timer.nsecsElapsed()) / 1e6);
+        while (!isSettingsShown() && timer.elapsed() < 10000)
+            QThread::msleep(2);
+        shown.push_back(static_cast<double>(timer.nsecsElapsed()) / 1e6);
+        first.terminate();
+        first.waitForFinished();
+    }
+    std::printf("  a later tavrink, start to exit (request handed over): %.1f ms (median of %d)\n", median(handedOver),
+                runs);
+    std::printf("  a later tavrink, start to the settings window on screen: %.1f ms (median of %d)\n", median(shown),
+                runs);
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
@@ -155,7 +198,11 @@ int main(int argc, char* argv[])
         return startup(arguments[2], arguments[3], arguments[4].toInt());
     if (arguments.value(1) == u"getlayout"_s && arguments.size() == 3)
         return getLayout(arguments[2].toInt());
-    std::fprintf(stderr, "usage: bench_panel startup <tavrink> <minimal_tray> <runs> | getlayout <runs>\n");
+    if (arguments.value(1) == u"instance"_s && arguments.size() == 4)
+        return instance(arguments[2], arguments[3].toInt());
+    std::fprintf(stderr,
+                 "usage: bench_panel startup <tavrink> <minimal_tray> <runs> | getlayout <runs> | "
+                 "instance <tavrink> <runs>\n");
     return 2;
 }
 
