@@ -4,6 +4,8 @@
 
 #include "Fakes.h"
 #include "TestSupport.h"
+#include "platform/linux/DesktopEntry.h"
+#include "platform/linux/XdgApplicationEntry.h"
 #include "platform/linux/XdgAutostartLoginItem.h"
 #include "settings/DefaultsStore.h"
 #include "settings/LaunchAtLogin.h"
@@ -170,6 +172,42 @@ private Q_SLOTS:
                 QSKIP("desktop-file-validate (desktop-file-utils) is needed");
             const auto [status, output] = runCommand(validator + u" '"_s + entry() + u'\'');
             QVERIFY2(status == 0 && !output.contains(u"error"_s), qPrintable(output));
+        }
+    }
+
+    // The application entry and the D-Bus service file follow the copy that runs: one of each,
+    // rewritten when the copy moves, valid whatever the path holds.
+    void applicationEntryFollowsTheCopy()
+    {
+        const QString data = m_dir.filePath(u"data"_s);
+        const QString validator = QStandardPaths::findExecutable(u"desktop-file-validate"_s);
+        const QByteArray bundled = readFile(qEnvironmentVariable("TAVRINK_BUNDLE")
+                                            + u"/share/applications/com.kelvandrosi.Tavrink.desktop"_s);
+        QVERIFY(!bundled.isEmpty());
+        for (const QString& where : {u"a/Tavrink.app"_s, u"b/My 'Apps' 100%/Tavrink.app"_s}) {
+            const QString copy = m_dir.filePath(where);
+            const QString executable = copy + u"/bin/tavrink"_s;
+            QVERIFY(writeFile(copy + u"/share/applications/com.kelvandrosi.Tavrink.desktop"_s, bundled));
+            XdgApplicationEntry entry(data, copy, executable, kId);
+            QCOMPARE(entry.registerCopy(), std::nullopt);
+            const auto keys = DesktopEntry::keys(readFile(entry.entryPath()));
+            QCOMPARE(DesktopEntry::execProgram(keys.value(u"Exec"_s)), executable);
+            QVERIFY(keys.value(u"Exec"_s).endsWith(u" %u"_s));
+            QCOMPARE(keys.value(u"Icon"_s), copy + u"/share/com.kelvandrosi.Tavrink.png"_s);
+            QCOMPARE(keys.value(u"MimeType"_s), u"x-scheme-handler/tavrink;"_s);
+            QCOMPARE(QDir(data + u"/applications"_s).entryList({u"*.desktop"_s}), QStringList{kId + u".desktop"_s});
+            if (!validator.isEmpty()) {
+                const auto [status, output] = runCommand(validator + u" '"_s + entry.entryPath() + u'\'');
+                QVERIFY2(status == 0 && output.isEmpty(), qPrintable(output));
+            }
+            // The service's Exec, split as the bus splits it (as a shell would), is the executable.
+            const QByteArray service = readFile(entry.serviceFilePath());
+            QVERIFY(service.startsWith("[D-BUS Service]\nName=com.kelvandrosi.Tavrink\nExec="));
+            QProcess shell;
+            shell.start(u"sh"_s,
+                        {u"-c"_s, u"printf '[%s]' "_s + QString::fromUtf8(service.split('\n').value(2).mid(5))});
+            QVERIFY(shell.waitForFinished());
+            QCOMPARE(QString::fromUtf8(shell.readAll()), u'[' + executable + u']');
         }
     }
 
