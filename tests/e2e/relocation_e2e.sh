@@ -1,0 +1,81 @@
+#!/usr/bin/env bash
+# The move into an applications folder as a user meets it, under Xvfb with an XEmbed tray: a
+# copy started from ~/Downloads asks to move; "Move and Reopen" copies it to /opt (a tmpfs of
+# this script's own mount namespace), puts the downloaded copy in the Trash and starts the copy
+# in /opt, which registers itself there and asks nothing. A second download answered "Not Now"
+# keeps running where it is and is not asked again at its next start. Exit 77: skipped.
+set -euo pipefail
+
+skip() { echo "SKIP: $*"; exit 77; }
+here=$(cd "$(dirname "$0")" && pwd)
+
+if [ "${1:-}" != --inner ]; then
+    [ "$(id -u)" -eq 0 ] || skip "needs root for mount and network namespaces; CI runs it as root"
+    for tool in Xvfb trayer tesseract import convert xdotool unshare; do
+        command -v "$tool" >/dev/null || skip "$tool is missing (scripts/install-deps --test installs it)"
+    done
+    work=$(mktemp -d)
+    trap 'rm -rf "$work"' EXIT
+    mkdir -p "$work/home/Downloads" "$work/home/.config/kelvandrosi" "$work/run"
+    chmod 700 "$work/run"
+    # The automatic update check goes to a closed port, never to the maker's server.
+    printf '[General]\nUpdateManifestURL=https://127.0.0.1:9/appcast.json\n' >"$work/home/.config/kelvandrosi/Tavrink.conf"
+    env HOME="$work/home" XDG_CONFIG_HOME="$work/home/.config" XDG_DATA_HOME="$work/home/.local/share" \
+        XDG_RUNTIME_DIR="$work/run" WORK="$work" unshare --mount --net dbus-run-session -- bash "$0" --inner
+    exit $?
+fi
+
+mount -t tmpfs tavrink-e2e /opt
+ip link set lo up
+pids=()
+cleanup() { pkill -f "^/opt/Tavrink.app/bin/tavrink|^$HOME/Downloads" 2>/dev/null || true; kill "${pids[@]}" 2>/dev/null || true; wait 2>/dev/null || true; }
+trap cleanup EXIT
+fail() { echo "FAIL: $*"; cp "$WORK"/*.png /tmp/ 2>/dev/null || true; exit 1; }
+source "$here/../util/x11_session.sh"
+start_xvfb
+pids+=("$(start trayer --edge bottom --align right --widthtype request --height 32)")
+dialog=500x250+262+190 # where an alert shows: the middle of the screen
+click_word() { # region pattern
+    local x y
+    read -r x y <<<"$(locate "$1" "$2")"
+    [ -n "${x:-}" ] || fail "'$2' was not found on the screen"
+    xdotool mousemove "$x" "$y" click 1
+}
+running_from() { pgrep -f "^$1/bin/tavrink" >/dev/null; }
+
+cp -a "${TAVRINK_BUNDLE:?}" "$HOME/Downloads/Tavrink.app"
+pids+=("$(start "$HOME/Downloads/Tavrink.app/bin/tavrink" --no-public)")
+OCR_LIGHT=1 until_true shows "$dialog" "your Applications folder" || fail "no offer to move"
+OCR_LIGHT=1 shows "$dialog" "running from ~/Downloads" || fail "the offer does not name ~/Downloads"
+echo "ok: a copy in ~/Downloads offers to move itself"
+OCR_LIGHT=1 click_word "$dialog" "^Reopen$" # the button, not the title
+until_true running_from /opt/Tavrink.app || fail "no Tavrink started from /opt/Tavrink.app"
+until_true not running_from "$HOME/Downloads/Tavrink.app" || fail "the downloaded copy kept running"
+[ ! -e "$HOME/Downloads/Tavrink.app" ] || fail "the downloaded copy is still in ~/Downloads"
+[ -x "$XDG_DATA_HOME/Trash/files/Tavrink.app/bin/tavrink" ] || fail "the downloaded copy is not in the Trash"
+[ "$(ls -A /opt)" = Tavrink.app ] || fail "something was left beside /opt/Tavrink.app: $(ls -A /opt)"
+until_true grep -q "^Exec=/opt/Tavrink.app/bin/tavrink %u$" "$XDG_DATA_HOME/applications/com.kelvandrosi.Tavrink.desktop" ||
+    fail "the desktop entry does not point at /opt"
+sleep 1
+OCR_LIGHT=1 not shows "$dialog" "Move Tavrink" || fail "the copy in /opt asked to move again"
+echo "ok: 'Move and Reopen' moves it to /opt, the download to the Trash, and the copy in /opt runs"
+
+pkill -f "^/opt/Tavrink.app/bin/tavrink"
+until_true not running_from /opt/Tavrink.app
+cp -a "$TAVRINK_BUNDLE" "$HOME/Downloads/Tavrink.app"
+second=$(start "$HOME/Downloads/Tavrink.app/bin/tavrink" --no-public)
+pids+=("$second")
+OCR_LIGHT=1 until_true shows "$dialog" "your Applications folder" || fail "no offer to the second download"
+OCR_LIGHT=1 click_word "$dialog" "^Now$"
+sleep 1
+kill -0 "$second" 2>/dev/null || fail "'Not Now' ended Tavrink"
+grep -q "skipUserApplicationsInstall=true" "$XDG_CONFIG_HOME/kelvandrosi/Tavrink.conf" || fail "'Not Now' was not remembered"
+kill "$second"
+until_true not running_from "$HOME/Downloads/Tavrink.app"
+third=$(start "$HOME/Downloads/Tavrink.app/bin/tavrink" --no-public)
+pids+=("$third")
+sleep 3
+kill -0 "$third" 2>/dev/null || fail "Tavrink did not keep running from ~/Downloads"
+OCR_LIGHT=1 not shows "$dialog" "Move Tavrink" || fail "the offer came again after 'Not Now'"
+echo "ok: 'Not Now' keeps it running where it is, and the next start asks nothing"
+echo "e2e: all checks passed"
