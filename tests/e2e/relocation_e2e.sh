@@ -34,13 +34,6 @@ fail() { echo "FAIL: $*"; cp "$WORK"/*.png /tmp/ 2>/dev/null || true; exit 1; }
 source "$here/../util/x11_session.sh"
 start_xvfb
 pids+=("$(start trayer --edge bottom --align right --widthtype request --height 32)")
-dialog=500x250+262+190 # where an alert shows: the middle of the screen
-click_word() { # region pattern
-    local x y
-    read -r x y <<<"$(locate "$1" "$2")"
-    [ -n "${x:-}" ] || fail "'$2' was not found on the screen"
-    xdotool mousemove "$x" "$y" click 1
-}
 running_from() { pgrep -f "^$1/bin/tavrink" >/dev/null; }
 
 cp -a "${TAVRINK_BUNDLE:?}" "$HOME/Downloads/Tavrink.app"

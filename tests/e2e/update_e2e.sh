@@ -52,14 +52,7 @@ trap cleanup EXIT
 fail() { echo "FAIL: $*"; cp "$WORK"/*.png /tmp/ 2>/dev/null || true; exit 1; }
 source "$here/../util/x11_session.sh"
 
-python3 -c '
-import functools, http.server, ssl, sys
-context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
-context.load_cert_chain(sys.argv[1] + "/cert.pem", sys.argv[1] + "/key.pem")
-handler = functools.partial(http.server.SimpleHTTPRequestHandler, directory=sys.argv[1] + "/www")
-server = http.server.ThreadingHTTPServer(("127.0.0.1", 8443), handler)
-server.socket = context.wrap_socket(server.socket, server_side=True)
-server.serve_forever()' "$WORK" >"$WORK/server.log" 2>&1 &
+python3 "$here/../util/serve_https.py" "$WORK" 8443 >"$WORK/server.log" 2>&1 &
 pids+=($!)
 start_xvfb
 pids+=("$(start "$aya")" "$(start xfce4-panel)")
@@ -68,7 +61,6 @@ installed=$WORK/Applications/Tavrink.app
 first=$(start "$installed/bin/tavrink" --no-public)
 pids+=("$first")
 menu=500x400+524+0
-dialog=500x250+262+190 # where an alert shows: the middle of the screen
 
 open_menu() { # pattern the menu shows once open
     for _ in 1 2 3 4; do
@@ -77,12 +69,6 @@ open_menu() { # pattern the menu shows once open
         xdotool key Escape
     done
     fail "the menu did not open or did not show '$1'"
-}
-click_word() { # region pattern
-    local x y
-    read -r x y <<<"$(locate "$1" "$2")"
-    [ -n "${x:-}" ] || fail "'$2' was not found on the screen"
-    xdotool mousemove "$x" "$y" click 1
 }
 
 open_menu "About Tavrink 1.0"

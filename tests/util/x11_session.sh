@@ -31,6 +31,15 @@ locate() {
     ocr "$1" 11 tsv | awk -F'\t' -v p="$2" -v x0="$x0" -v y0="$y0" \
         '$12 ~ p { printf "%d %d\n", x0 + ($7 + $9 / 2) / 3, y0 + ($8 + $10 / 2) / 3; exit }'
 }
+# Clicks the first word matching pattern in a region WxH+X+Y; fail (the script's own) when none.
+click_word() {
+    local x y
+    read -r x y <<<"$(locate "$1" "$2")"
+    [ -n "${x:-}" ] || fail "'$2' was not found on the screen"
+    xdotool mousemove "$x" "$y" click 1
+}
+# Where an alert shows: the middle of the screen.
+dialog=500x250+262+190
 windows_named() { xwininfo -root -tree | grep -c "\"$1\"" || true; }
 windows_are() { [ "$(windows_named "$1")" -eq "$2" ]; } # title count
 clipboard_is() { [ "$(timeout 5 xclip -o -selection clipboard 2>/dev/null)" = "$1" ]; }
