@@ -208,6 +208,18 @@ private Q_SLOTS:
         ::kill(pid_t(pid), SIGTERM);
     }
 
+    // With no instance running, a launch with an address becomes the instance and applies the
+    // rule once its launch sequence is through.
+    void aFirstLaunchWithAnAddressOpensIt()
+    {
+        m_first.terminate();
+        QVERIFY(m_first.waitForFinished(5000));
+        QTRY_VERIFY_WITH_TIMEOUT(!QDBusConnection::sessionBus().interface()->isServiceRegistered(kName), 5000);
+        m_first.start(tavrink(), {u"--no-public"_s, u"tavrink://settings"_s});
+        QTRY_COMPARE_WITH_TIMEOUT(windowsNamed(u"Tavrink Settings"_s), 1, 10000);
+        QVERIFY(QDBusConnection::sessionBus().interface()->isServiceRegistered(kName));
+    }
+
     // What reaches the one instance before it listens (the call that started it by name) is
     // kept and handed on, in order, when it does.
     void requestsBeforeListeningArriveInOrderOnceItListens()
