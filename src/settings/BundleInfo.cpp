@@ -53,4 +53,12 @@ QString versionLine()
     return versionLine(infoString(u"CFBundleShortVersionString"_s), infoString(u"CFBundleVersion"_s));
 }
 
+bool isPackaged(const QString& bundlePath)
+{
+    return !bundlePath.isEmpty()
+        && !infoString(QString::fromLatin1(distributionKey), bundlePath + u"/bin/tavrink"_s)
+                .value_or(QString())
+                .isEmpty();
+}
+
 } // namespace BundleInfo

@@ -15,6 +15,11 @@ QString bundlePath(const QString& executablePath = currentExecutable());
 QString resourcesPath(const QString& executablePath = currentExecutable());
 /// A string value of the bundle's Info.json; absent when missing, unreadable or not a string.
 std::optional<QString> infoString(const QString& key, const QString& executablePath = currentExecutable());
+/// Info.json's key naming who owns an installed copy ("deb": the package manager).
+constexpr auto distributionKey = "TavrinkDistribution";
+/// Whether the bundle is a copy a package manager owns: it is updated and moved through that,
+/// never by Tavrink itself.
+bool isPackaged(const QString& bundlePath);
 /// "Version 1.4 (27)", with "?" for each value that is absent.
 QString versionLine(const std::optional<QString>& shortVersion, const std::optional<QString>& build);
 /// The version line of the running bundle.

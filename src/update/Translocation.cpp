@@ -2,6 +2,7 @@
 
 #include "platform/AlertPresenter.h"
 #include "platform/BundleReplacer.h"
+#include "settings/BundleInfo.h"
 #include "settings/DefaultsStore.h"
 #include "update/BundleInstaller.h"
 
@@ -22,7 +23,9 @@ QString Translocation::userApplicationsFolder() const
 
 bool Translocation::isActive() const
 {
-    return !m_parts.bundlePath.isEmpty() && m_parts.system.isOnReadOnlyFileSystem(m_parts.bundlePath);
+    // A package manager's copy stays where the package put it, read-only or not.
+    return !m_parts.bundlePath.isEmpty() && !BundleInfo::isPackaged(m_parts.bundlePath)
+        && m_parts.system.isOnReadOnlyFileSystem(m_parts.bundlePath);
 }
 
 bool Translocation::offerToRelocate()
@@ -55,7 +58,7 @@ bool Translocation::offerToRelocate()
 
 bool Translocation::offerUserInstall()
 {
-    if (m_parts.bundlePath.isEmpty() || isActive())
+    if (m_parts.bundlePath.isEmpty() || isActive() || BundleInfo::isPackaged(m_parts.bundlePath))
         return false;
     const QString folder = QFileInfo(m_parts.bundlePath).path();
     if (folder == m_parts.systemApplicationsFolder || folder == userApplicationsFolder())

@@ -168,6 +168,17 @@ void UpdateChecker::onManifest()
 
 void UpdateChecker::offer(const Manifest& manifest)
 {
+    if (BundleInfo::isPackaged(m_parts.bundlePath)) {
+        // The package manager owns this copy: the user is told, and it is never replaced from here.
+        if (m_isInteractive)
+            m_parts.alerts.present(
+                {u"Tavrink %1 is available"_s.arg(manifest.version),
+                 u"Version %1 is available. Update Tavrink with your package manager."_s.arg(manifest.version),
+                 {},
+                 Alert::Style::Informational});
+        end();
+        return;
+    }
     QString text = u"You have "_s + currentVersion() + u'.';
     if (manifest.notes && !manifest.notes->isEmpty())
         text += u"\n\n"_s + *manifest.notes;

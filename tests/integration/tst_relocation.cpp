@@ -68,6 +68,10 @@ private Q_SLOTS:
             << u"home/Applications/Tavrink.app"_s << QStringList() << 0 << QStringList() << QString();
         QTest::newRow("declined before: nothing")
             << u"home/Downloads/Tavrink.app"_s << QStringList{u"skip"_s} << 0 << QStringList() << QString();
+        QTest::newRow("owned by the package manager: nothing")
+            << u"home/Downloads/Tavrink.app"_s << QStringList{u"packaged"_s} << 0 << QStringList() << QString();
+        QTest::newRow("owned by the package manager, read-only: nothing")
+            << u"media/Tavrink.app"_s << QStringList{u"packaged"_s, u"readonly"_s} << 0 << QStringList() << QString();
         QTest::newRow("Not Now") << u"home/Downloads/Tavrink.app"_s << QStringList() << 1 << QStringList{downloads}
                                  << QString();
         QTest::newRow("from ~/Downloads, renamed, over an older copy")
@@ -110,6 +114,9 @@ private Q_SLOTS:
         const QString marker = path(u"relaunched"_s);
         QVERIFY(makeMarkerBundle(bundle, u"1.1"_s, marker));
         QVERIFY(writeFile(bundle + u"/share/data"_s, "data"));
+        if (setup.contains(u"packaged"_s))
+            QVERIFY(writeFile(bundle + u"/Info.json"_s,
+                              "{\"CFBundleShortVersionString\": \"1.1\", \"TavrinkDistribution\": \"deb\"}"));
         const QString existing = path(u"opt/Tavrink.app"_s);
         if (setup.contains(u"older"_s) && running != u"opt/Tavrink.app"_s)
             QVERIFY(makeMarkerBundle(existing, u"1.0"_s, marker));
@@ -136,7 +143,7 @@ private Q_SLOTS:
         Translocation translocation(
             {presenter, settings, system, bundle, path(u"home"_s), path(u"opt"_s), [&] { ++terminations; }});
 
-        const bool isReadOnly = setup.contains(u"readonly"_s);
+        const bool isReadOnly = setup.contains(u"readonly"_s) && !setup.contains(u"packaged"_s);
         QCOMPARE(translocation.isActive(), isReadOnly);
         const bool tookOver = translocation.offerToRelocate() || translocation.offerUserInstall();
         QCOMPARE(tookOver, isReadOnly || !newCopy.isEmpty());

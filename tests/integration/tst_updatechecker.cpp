@@ -219,6 +219,31 @@ private Q_SLOTS:
         QVERIFY(!m_checker->isChecking());
     }
 
+    // A copy the package manager owns is told of a newer release, never replaced.
+    void aPackagedCopyIsToldNotReplaced_data()
+    {
+        QTest::addColumn<bool>("interactive");
+        QTest::addColumn<QStringList>("alerts");
+        QTest::newRow("interactive") << true
+                                     << QStringList{u"Tavrink 1.1 is available | Version 1.1 is available. Update "
+                                                    "Tavrink with your package manager."_s};
+        QTest::newRow("automatic: silent") << false << QStringList();
+    }
+    void aPackagedCopyIsToldNotReplaced()
+    {
+        QFETCH(bool, interactive);
+        QFETCH(QStringList, alerts);
+        QVERIFY(writeFile(m_installed + u"/Info.json"_s,
+                          "{\"CFBundleShortVersionString\": \"1.0\", \"TavrinkDistribution\": \"deb\"}"));
+        serve(manifest(u"1.1"_s), release(u"1.1"_s, m_makerKey));
+        const int requests = m_server->requestCount();
+        QVERIFY(!runCheck(interactive));
+        QCOMPARE(alertTexts(), alerts);
+        QCOMPARE(m_server->requestCount(), requests + 1); // the manifest only
+        QVERIFY(readFile(m_installed + u"/Info.json"_s).contains("\"1.0\""));
+        QVERIFY(!QFile::exists(m_temporary + u"/tavrink-update.zip"_s));
+    }
+
     void refusedUpdatesLeaveTheInstalledBundle_data()
     {
         // archive: a release "version key [readonly|full]", or "html"; a message beginning with
