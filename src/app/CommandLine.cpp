@@ -71,7 +71,7 @@ one's settings window, and an ADDRESS such as tavrink://settings is handed to it
   --endpoint URL   ask this HTTPS echo service for the public address instead of
                    the built-in ones; may be given more than once
   --version        print the version and exit
-  --help           print this help and exit
+  -h, --help       print this help and exit
 )"_s;
 }
 

@@ -66,6 +66,11 @@ open_menu() {
     fail "the menu did not open on a click"
 }
 open_menu
+# TAVRINK_SCREENSHOTS=DIR keeps the pictures the software centre shows (resources/screenshots).
+if [ -n "${TAVRINK_SCREENSHOTS:-}" ]; then
+    sleep 0.5
+    import -window root -crop 500x260+524+0 +repage "$TAVRINK_SCREENSHOTS/menu.png"
+fi
 xdotool mousemove 900 16 click 1 # the hostname row is the first; the menu opens under the item
 until_true clipboard_is "$host" || fail "choosing the hostname row did not copy '$host'"
 echo "ok: the menu opens, and choosing 'Hostname: $host' copies '$host'"
@@ -115,6 +120,10 @@ clipboard_is "$host" || fail "a click on a row that had gone copied something"
 echo "ok: a click on an address row that went away meanwhile copies nothing (attempt $attempt)"
 stale_click '^Settings' "ip link del tvx0" not served 10.78.0.1 || fail "the panel sent no click for 'Settings…'"
 until_true windows_are "Tavrink Settings" 1 || fail "'Settings…' clicked as a row went away opened no settings"
+if [ -n "${TAVRINK_SCREENSHOTS:-}" ]; then
+    sleep 0.5
+    import -window "$(xdotool search --name '^Tavrink Settings$' | head -n 1)" "$TAVRINK_SCREENSHOTS/settings.png"
+fi
 stale_click '^Settings' "add_link tvx0 && ip addr add 10.77.0.3/24 dev tvx0" served 10.77.0.3 ||
     fail "the panel sent no click for 'Settings…'"
 windows_are "About Tavrink" 0 || fail "'Settings…' clicked as a row came in opened the about window"

@@ -151,6 +151,28 @@ private Q_SLOTS:
         QCOMPARE(calls, expected);
     }
 
+    // --help and the man page list the same options.
+    void theManPageListsTheOptionsOfHelp()
+    {
+        const auto options = [](const QString& text) {
+            QSet<QString> found;
+            static const QRegularExpression option(u"(?<![\\w-])--?[a-z][a-z-]*"_s);
+            for (auto it = option.globalMatch(text); it.hasNext();)
+                found << it.next().captured();
+            return found;
+        };
+        const QByteArray page = readFile(qEnvironmentVariable("TAVRINK_SOURCE") + u"/resources/man/tavrink.1"_s);
+        QVERIFY(!page.isEmpty());
+        // The page's "\-" is a minus sign.
+        const QString manOptions = QString::fromUtf8(page)
+                                       .replace(u"\\-"_s, u"-"_s)
+                                       .section(u".SH OPTIONS"_s, 1, 1)
+                                       .section(u".SH JSON"_s, 0, 0);
+        const QSet<QString> help = options(CommandLine::helpText());
+        QVERIFY(help.contains(u"--endpoint"_s) && help.contains(u"-h"_s));
+        QCOMPARE(options(manOptions), help);
+    }
+
     void jsonKeepsItsKeyOrderEscapesAndUtcTimes()
     {
         Snapshot snapshot;
