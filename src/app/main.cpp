@@ -20,6 +20,7 @@
 #include "platform/linux/SignalNotifier.h"
 #include "platform/linux/StatusNotifierItem.h"
 #include "platform/linux/TimerfdClock.h"
+#include "platform/linux/WaylandClipboard.h"
 #include "platform/linux/XdgApplicationEntry.h"
 #include "platform/linux/XdgAutostartLoginItem.h"
 #include "settings/BundleInfo.h"
@@ -120,7 +121,8 @@ int runPanel(int argc, char* argv[], const CommandLine::Options& options)
     Parts parts(options);
     StatusNotifierItem statusItem(QDBusConnection::sessionBus(), u"com.kelvandrosi.Tavrink"_s,
                                   std::make_unique<ClassicTrayIcon>());
-    QtClipboard clipboard;
+    JournalErrorLog clipboardLog{"com.kelvandrosi.TavrinkMac", "clipboard"};
+    WaylandClipboard clipboard(std::make_unique<QtClipboard>(), clipboardLog);
     XdgAutostartLoginItem loginItems(XdgAutostartLoginItem::standardAutostartFolder(), BundleInfo::currentExecutable(),
                                      u"com.kelvandrosi.Tavrink"_s);
     MessageBoxAlertPresenter alerts;

@@ -1,0 +1,102 @@
+#!/usr/bin/env bash
+# Copying on Wayland, in sway 1.7 (headless) with waybar's tray as the watcher, with Qt on
+# Wayland itself (no XWayland) and then on XWayland: choosing the hostname row puts it on the
+# clipboard through the compositor's data-control protocol, a later paste still gets it, another
+# client's copy replaces it, and the offer ends when Tavrink quits. sway refuses to run as root,
+# so the session runs as nobody. Exit 77: skipped.
+set -euo pipefail
+
+skip() { echo "SKIP: $*"; exit 77; }
+tavrink="${TAVRINK_BUNDLE:?}/bin/tavrink"
+host=tavrinkwayland
+
+if [ "${1:-}" != --inner ]; then
+    [ "$(id -u)" -eq 0 ] || skip "needs root for a UTS namespace and to run the session as nobody; CI runs it as root"
+    for tool in sway waybar wl-paste wl-copy setpriv dbus-run-session dbus-send unshare; do
+        command -v "$tool" >/dev/null || skip "$tool is missing (scripts/install-deps --test installs it)"
+    done
+    work=$(mktemp -d)
+    trap 'rm -rf "$work"' EXIT
+    mkdir -p "$work/run" "$work/config/kelvandrosi" "$work/config/waybar"
+    chmod 700 "$work/run"
+    chmod 755 "$work"
+    printf '[General]\nUpdateManifestURL=https://127.0.0.1:9/appcast.json\nskipUserApplicationsInstall=true\n' \
+        >"$work/config/kelvandrosi/Tavrink.conf"
+    printf '{"layer": "top", "position": "top", "height": 30, "modules-right": ["tray"], "tray": {"icon-size": 22}}\n' \
+        >"$work/config/waybar/config"
+    for xwayland in disable enable; do
+        printf 'xwayland %s\nbar swaybar_command waybar\nexec %s --no-public >%s 2>&1\n' \
+            "$xwayland" "${TAVRINK_BUNDLE}/bin/tavrink" "$work/tavrink-$xwayland.log" >"$work/sway-$xwayland.conf"
+    done
+    chown -R nobody:nogroup "$work"
+    # The script is read as nobody, from the work folder.
+    cp "$0" "$work/wayland_e2e.sh" && chmod 755 "$work/wayland_e2e.sh"
+    unshare --uts sh -c "hostname $host && exec setpriv --reuid=nobody --regid=nogroup --clear-groups \
+        env -i PATH=/usr/bin:/bin HOME='$work' XDG_RUNTIME_DIR='$work/run' XDG_CONFIG_HOME='$work/config' \
+        XDG_DATA_HOME='$work/data' TAVRINK_BUNDLE='$TAVRINK_BUNDLE' WORK='$work' \
+        dbus-run-session -- bash '$work/wayland_e2e.sh' --inner"
+    exit $?
+fi
+
+pids=()
+cleanup() { kill "${pids[@]}" 2>/dev/null || true; wait 2>/dev/null || true; }
+trap cleanup EXIT
+fail() { echo "FAIL: $*"; tail -n 20 "$WORK"/*.log; exit 1; }
+until_true() { for _ in $(seq "${TRIES:-40}"); do "$@" && return 0; sleep 0.25; done; return 1; }
+not() { ! "$@"; }
+
+# One sway session: Tavrink started by sway (so with DISPLAY where XWayland is on), then the copy.
+session() { # disable|enable
+    local kind=$1
+    WLR_BACKENDS=headless WLR_LIBINPUT_NO_DEVICES=1 WLR_RENDERER=pixman sway -c "$WORK/sway-$kind.conf" \
+        >"$WORK/sway-$kind.log" 2>&1 &
+    local sway=$!
+    pids+=("$sway")
+    until_true test -S "$XDG_RUNTIME_DIR/wayland-1" || fail "sway did not start"
+    export WAYLAND_DISPLAY=wayland-1
+    until_true pgrep -u nobody -x tavrink >/dev/null || fail "sway did not start Tavrink"
+    local tavrink_pid item id
+    tavrink_pid=$(pgrep -u nobody -x tavrink)
+    item="org.kde.StatusNotifierItem-$tavrink_pid-1"
+    until_true sh -c "$(declare -f watcher); watcher | grep -q '$item'" || fail "Tavrink's item did not register with waybar"
+    if [ "$kind" = enable ]; then
+        tr '\0' '\n' <"/proc/$tavrink_pid/environ" | grep -q '^DISPLAY=' || fail "sway gave Tavrink no XWayland display"
+    fi
+    echo "ok ($kind XWayland): Tavrink's item registers with waybar's tray"
+
+    # The hostname row's id, as the menu gives it now; then the click a host sends for it.
+    layout=$(dbus-send --session --print-reply --dest="$item" /MenuBar com.canonical.dbusmenu.GetLayout \
+        int32:0 int32:-1 array:string:label)
+    id=$(awk -v h="Hostname: $host" '/int32 [0-9]+/ {id=$2} index($0, h) {print id; exit}' <<<"$layout")
+    [ -n "$id" ] || fail "no hostname row in the menu: $layout"
+    choose() { dbus-send --session --print-reply --dest="$item" /MenuBar com.canonical.dbusmenu.Event \
+        int32:"$id" string:clicked variant:int32:0 uint32:0 >/dev/null; }
+    choose
+    until_true pasted "$host" || fail "choosing the hostname row put nothing on the Wayland clipboard"
+    [ "$(timeout 5 wl-paste -n --type 'text/plain;charset=utf-8')" = "$host" ] || fail "not offered as text/plain;charset=utf-8"
+    sleep 2
+    pasted "$host" || fail "a later paste did not get the hostname"
+    echo "ok ($kind XWayland): choosing the hostname row copies '$host'; a later paste still gets it"
+
+    echo other | wl-copy
+    until_true pasted other || fail "another client's copy did not replace Tavrink's"
+    until_true not pgrep -u nobody -f "wl-copy --foreground" >/dev/null || fail "Tavrink's offer outlived its replacement"
+    choose
+    until_true pasted "$host" || fail "a second copy did not take the clipboard back"
+    kill "$tavrink_pid"
+    until_true not pasted "$host" || fail "the offer stayed after Tavrink quit"
+    echo "ok ($kind XWayland): another client's copy replaces the offer, and it ends when Tavrink quits"
+    kill "$sway"
+    until_true not test -S "$XDG_RUNTIME_DIR/wayland-1"
+}
+watcher() { dbus-send --session --print-reply --dest=org.kde.StatusNotifierWatcher /StatusNotifierWatcher \
+    org.freedesktop.DBus.Properties.Get string:org.kde.StatusNotifierWatcher string:RegisteredStatusNotifierItems; }
+pasted() { [ "$(timeout 5 wl-paste -n 2>/dev/null)" = "$1" ]; }
+
+session disable
+if command -v Xwayland >/dev/null; then
+    session enable
+else
+    echo "skipped: the XWayland half (Xwayland is missing; scripts/install-deps --test installs it)"
+fi
+echo "e2e: all checks passed"
