@@ -62,6 +62,8 @@ set(CPACK_DEBIAN_PACKAGE_SECTION net)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://kelvandrosi.com/tavrink/")
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# Copying on Wayland, the Qt platform of a session without XWayland, the desktop entry cache.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "wl-clipboard, qt6-wayland, desktop-file-utils")
 set(CPACK_PACKAGING_INSTALL_PREFIX "${CMAKE_INSTALL_PREFIX}")
 set(CPACK_INSTALL_CMAKE_PROJECTS "${CMAKE_BINARY_DIR};${PROJECT_NAME};application;/")
 set(CPACK_STRIP_FILES ON)

@@ -12,7 +12,7 @@ host=tavrinkwayland
 
 if [ "${1:-}" != --inner ]; then
     [ "$(id -u)" -eq 0 ] || skip "needs root for a UTS namespace and to run the session as nobody; CI runs it as root"
-    for tool in sway waybar wl-paste wl-copy setpriv dbus-run-session dbus-send unshare; do
+    for tool in sway waybar wl-paste wl-copy setpriv dbus-run-session dbus-send unshare convert; do
         command -v "$tool" >/dev/null || skip "$tool is missing (scripts/install-deps --test installs it)"
     done
     work=$(mktemp -d)
@@ -41,7 +41,7 @@ fi
 pids=()
 cleanup() { kill "${pids[@]}" 2>/dev/null || true; wait 2>/dev/null || true; }
 trap cleanup EXIT
-fail() { echo "FAIL: $*"; tail -n 20 "$WORK"/*.log; exit 1; }
+fail() { echo "FAIL: $*"; tail -n 20 "$WORK"/*.log; cp "$WORK"/*.png /tmp/ 2>/dev/null || true; exit 1; }
 until_true() { for _ in $(seq "${TRIES:-40}"); do "$@" && return 0; sleep 0.25; done; return 1; }
 not() { ! "$@"; }
 
@@ -63,6 +63,17 @@ session() { # disable|enable
         tr '\0' '\n' <"/proc/$tavrink_pid/environ" | grep -q '^DISPLAY=' || fail "sway gave Tavrink no XWayland display"
     fi
     echo "ok ($kind XWayland): Tavrink's item registers with waybar's tray"
+    # waybar draws no label: the hostname travels as the item's wide picture, legible at 22 px.
+    if command -v grim >/dev/null && command -v tesseract >/dev/null; then
+        bar_shows() {
+            grim "$WORK/screen.png" &&
+                convert "$WORK/screen.png" -crop 200x30+1080+0 +repage -colorspace Gray -negate -resize 400% \
+                    -threshold 40% "$WORK/bar.png" &&
+                tesseract "$WORK/bar.png" - --psm 7 2>/dev/null | grep -q "$host"
+        }
+        until_true bar_shows || fail "waybar's tray does not show '$host' legibly (see bar.png)"
+        echo "ok ($kind XWayland): waybar's tray shows '$host' legibly"
+    fi
 
     # The hostname row's id, as the menu gives it now; then the click a host sends for it.
     layout=$(dbus-send --session --print-reply --dest="$item" /MenuBar com.canonical.dbusmenu.GetLayout \
