@@ -1,8 +1,10 @@
 // The Linux facilities that need no privileges: display names from a sysfs tree laid out as the
 // kernel does, and timers on CLOCK_BOOTTIME.
 
+#include "Fakes.h"
 #include "platform/linux/SysfsDisplayNames.h"
 #include "platform/linux/TimerfdClock.h"
+#include "platform/linux/WaylandClipboard.h"
 
 #include <QDir>
 #include <QFile>
@@ -101,6 +103,24 @@ private Q_SLOTS:
         QTest::qWait(100);
         QCOMPARE(repeated, stopped);
         QVERIFY(qAbs(clock.now().secsTo(QDateTime::currentDateTime())) <= 1);
+    }
+
+    // A Wayland display without data-control and no XWayland: the fallback still gets each copy,
+    // and the journal hears once that it cannot work.
+    void copyingThatCannotWorkIsSaidOnce()
+    {
+        qputenv("WAYLAND_DISPLAY", "tavrink-test-no-such-display");
+        qunsetenv("DISPLAY");
+        auto fallback = std::make_unique<FakeClipboard>();
+        const FakeClipboard* copies = fallback.get();
+        RecordingErrorLog log;
+        WaylandClipboard clipboard(std::move(fallback), log);
+        clipboard.setText(u"10.0.0.1"_s);
+        clipboard.setText(u"10.0.0.2"_s);
+        QCOMPARE(copies->texts, (QStringList{u"10.0.0.1"_s, u"10.0.0.2"_s}));
+        QCOMPARE(log.messages.size(), 1);
+        QVERIFY2(log.messages.first().contains(u"neither the data-control protocol nor XWayland"_s),
+                 qPrintable(log.messages.first()));
     }
 };
 
