@@ -97,7 +97,8 @@ int runPanel(int argc, char* argv[], const CommandLine::Options& options)
     QApplication app(argc, argv);
     identify(app);
     app.setQuitOnLastWindowClosed(false);
-    DBusSingleInstance instance(QDBusConnection::sessionBus(), u"com.kelvandrosi.Tavrink"_s);
+    const QString applicationId = u"com.kelvandrosi.Tavrink"_s;
+    DBusSingleInstance instance(QDBusConnection::sessionBus(), applicationId);
     QString error;
     switch (instance.claim(options.urls, &error)) {
     case SingleInstance::Claim::Forwarded:
@@ -119,12 +120,11 @@ int runPanel(int argc, char* argv[], const CommandLine::Options& options)
         QCoreApplication::quit();
     };
     Parts parts(options);
-    StatusNotifierItem statusItem(QDBusConnection::sessionBus(), u"com.kelvandrosi.Tavrink"_s,
-                                  std::make_unique<ClassicTrayIcon>());
+    StatusNotifierItem statusItem(QDBusConnection::sessionBus(), applicationId, std::make_unique<ClassicTrayIcon>());
     JournalErrorLog clipboardLog{"com.kelvandrosi.TavrinkMac", "clipboard"};
     WaylandClipboard clipboard(std::make_unique<QtClipboard>(), clipboardLog);
     XdgAutostartLoginItem loginItems(XdgAutostartLoginItem::standardAutostartFolder(), BundleInfo::currentExecutable(),
-                                     u"com.kelvandrosi.Tavrink"_s);
+                                     applicationId);
     MessageBoxAlertPresenter alerts;
     JournalErrorLog updateLog{"com.kelvandrosi.TavrinkMac", "update"};
     LinuxBundleReplacer replacer;
@@ -144,13 +144,15 @@ int runPanel(int argc, char* argv[], const CommandLine::Options& options)
     tavrink.start();
     JournalErrorLog desktopLog{"com.kelvandrosi.TavrinkMac", "desktop"};
     XdgApplicationEntry desktopEntry(XdgApplicationEntry::standardDataFolder(), BundleInfo::bundlePath(),
-                                     BundleInfo::currentExecutable(), u"com.kelvandrosi.Tavrink"_s);
+                                     BundleInfo::currentExecutable(), applicationId);
     QTimer::singleShot(0, &app, [&] {
         if (!delegate.applicationDidFinishLaunching())
             return;
         delegate.open(options.urls);
         // The desktop learns where this copy lies: the application menu, tavrink: links, activation.
-        if (!BundleInfo::bundlePath().isEmpty())
+        // A package's copy has its entries from the package, and leaves none behind when removed.
+        const QString bundle = BundleInfo::bundlePath();
+        if (!bundle.isEmpty() && !BundleInfo::isPackaged(bundle))
             if (const auto failure = desktopEntry.registerCopy())
                 desktopLog.error(*failure);
     });

@@ -10,7 +10,7 @@ skip() { echo "SKIP: $*"; exit 77; }
 fail() { echo "FAIL: $*"; exit 1; }
 source=${TAVRINK_SOURCE:?}
 [ "$(id -u)" -eq 0 ] || skip "installing a package needs root; CI runs it as root"
-for tool in dpkg-deb apt-get lintian desktop-file-validate appstreamcli man; do
+for tool in dpkg-deb apt-get lintian desktop-file-validate appstreamcli man xvfb-run dbus-run-session; do
     command -v "$tool" >/dev/null || skip "$tool is missing (scripts/install-deps --test installs it)"
 done
 ! dpkg-query -W -f='${Status}' tavrink 2>/dev/null | grep -q "install ok" || skip "a tavrink package is installed here already"
@@ -35,6 +35,14 @@ env -u DISPLAY -u WAYLAND_DISPLAY XDG_CONFIG_HOME=$(mktemp -d) /usr/bin/tavrink 
     fail "tavrink --print from /usr/bin printed no hostname"
 [[ "$(/usr/bin/tavrink --version)" == "Tavrink $(dpkg-deb -f "$deb" Version) ("* ]] ||
     fail "tavrink --version: $(/usr/bin/tavrink --version)"
+# The panel item of the package's copy runs, and writes no entries of its own in the user's folders.
+home=$(mktemp -d)
+status=0
+HOME=$home XDG_CONFIG_HOME=$home/config XDG_DATA_HOME=$home/data timeout 4 xvfb-run -a dbus-run-session -- \
+    /usr/bin/tavrink --no-public >/dev/null 2>&1 || status=$?
+[ "$status" -eq 124 ] || fail "the installed panel item did not keep running (status $status)"
+[ ! -e "$home/data/applications" ] && [ ! -e "$home/data/dbus-1" ] || fail "the package's copy wrote entries into the user's data folder"
+rm -rf "$home"
 desktop-file-validate /usr/share/applications/com.kelvandrosi.Tavrink.desktop || fail "the desktop entry does not validate"
 appstreamcli validate --no-net /usr/share/metainfo/com.kelvandrosi.Tavrink.metainfo.xml >/dev/null ||
     fail "the metainfo does not validate"
