@@ -49,16 +49,19 @@ std::optional<QString> relocate(const QString& from, const QString& to)
     return std::nullopt;
 }
 
-// Where a new copy is made beside the one it replaces, on the same file system.
+// A new copy is made beside the one it replaces (on the same file system) under this name and
+// the process's id.
+constexpr auto stagingPrefix = u".Tavrink.app.new-";
+
 QString stagingPath(const QString& folder)
 {
-    return folder + u"/.Tavrink.app.new-"_s + QString::number(QCoreApplication::applicationPid());
+    return folder + u'/' + QString::fromUtf16(stagingPrefix) + QString::number(QCoreApplication::applicationPid());
 }
 
 // Staging folders of installs that were killed before they ended: no other process owns them.
 void removeAbandonedStaging(const QString& folder)
 {
-    const QString prefix = u".Tavrink.app.new-"_s;
+    const QString prefix = QString::fromUtf16(stagingPrefix);
     const QStringList names = QDir(folder).entryList({prefix + u'*'}, QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot);
     for (const QString& name : names) {
         bool isNumber = false;
