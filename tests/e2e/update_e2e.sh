@@ -91,11 +91,17 @@ open_menu "About Tavrink 1.1"
 echo "ok: 'Install and Relaunch' installs 1.1 in place and the relaunched item says 'About Tavrink 1.1'"
 
 # The relaunched copy looks up its public address (it was started without --no-public): the menu
-# gains a row meanwhile, so it is opened again until the row to click shows.
+# gains a row meanwhile, so it is opened again until the row to click shows. A choice made while
+# its own automatic check runs (30 s after it started) does nothing, so the choice is repeated.
 xdotool key Escape
-open_menu "Check for Updates"
-click_word "$menu" "^Check"
-OCR_LIGHT=1 until_true shows "$dialog" "up to date" || fail "a second check did not say Tavrink is up to date"
+second_check() {
+    open_menu "Check for Updates"
+    click_word "$menu" "^Check"
+    OCR_LIGHT=1 TRIES=20 until_true shows "$dialog" "up to date" && return 0
+    xdotool key Escape
+    return 1
+}
+second_check || second_check || second_check || fail "a second check did not say Tavrink is up to date"
 echo "ok: a second check says Tavrink is up to date"
 OCR_LIGHT=1 click_word "$dialog" "^OK"
 
