@@ -90,10 +90,18 @@ grep -q '"1.0"' "$WORK/tmp/tavrink-update-$first/Tavrink-old.app/Info.json" ||
 open_menu "About Tavrink 1.1"
 echo "ok: 'Install and Relaunch' installs 1.1 in place and the relaunched item says 'About Tavrink 1.1'"
 
-# The relaunched copy looks up its public address (it was started without --no-public): the menu
-# gains a row meanwhile, so it is opened again until the row to click shows. A choice made while
-# its own automatic check runs (30 s after it started) does nothing, so the choice is repeated.
+# The relaunched copy looks up its public address (it was started without --no-public) and the
+# menu gains the status row when the lookup fails. GTK keeps an open menu's height when rows come,
+# scrolling the last rows out of view, so the menu is opened once its layout holds that row. A
+# choice made while the copy's own automatic check runs (30 s after it started) does nothing, so
+# the choice is repeated.
 xdotool key Escape
+settled() {
+    dbus-send --session --print-reply --dest="org.kde.StatusNotifierItem-$(pgrep -f "^$installed/bin/tavrink")-1" \
+        /MenuBar com.canonical.dbusmenu.GetLayout int32:0 int32:-1 array:string:label 2>/dev/null |
+        grep -q "No public IPv4"
+}
+TRIES=120 until_true settled || fail "the relaunched copy's menu never showed its failed lookup"
 second_check() {
     open_menu "Check for Updates"
     click_word "$menu" "^Check"
