@@ -30,7 +30,7 @@ if [ "${1:-}" != --inner ]; then
     done
     chown -R nobody:nogroup "$work"
     # The script is read as nobody, from the work folder.
-    cp "$0" "$work/wayland_e2e.sh" && chmod 755 "$work/wayland_e2e.sh"
+    cp "$0" "$work/wayland_e2e.sh" && cp "$(dirname "$0")/../util/dbusmenu.sh" "$work/" && chmod 755 "$work"/*.sh
     unshare --uts sh -c "hostname $host && exec setpriv --reuid=nobody --regid=nogroup --clear-groups \
         env -i PATH=/usr/bin:/bin HOME='$work' XDG_RUNTIME_DIR='$work/run' XDG_CONFIG_HOME='$work/config' \
         XDG_DATA_HOME='$work/data' TAVRINK_BUNDLE='$TAVRINK_BUNDLE' WORK='$work' \
@@ -38,6 +38,7 @@ if [ "${1:-}" != --inner ]; then
     exit $?
 fi
 
+source "$WORK/dbusmenu.sh"
 pids=()
 cleanup() { kill "${pids[@]}" 2>/dev/null || true; wait 2>/dev/null || true; }
 trap cleanup EXIT
@@ -76,12 +77,9 @@ session() { # disable|enable
     fi
 
     # The hostname row's id, as the menu gives it now; then the click a host sends for it.
-    layout=$(dbus-send --session --print-reply --dest="$item" /MenuBar com.canonical.dbusmenu.GetLayout \
-        int32:0 int32:-1 array:string:label)
-    id=$(awk -v h="Hostname: $host" '/int32 [0-9]+/ {id=$2} index($0, h) {print id; exit}' <<<"$layout")
-    [ -n "$id" ] || fail "no hostname row in the menu: $layout"
-    choose() { dbus-send --session --print-reply --dest="$item" /MenuBar com.canonical.dbusmenu.Event \
-        int32:"$id" string:clicked variant:int32:0 uint32:0 >/dev/null; }
+    id=$(menu_row_id "$item" "Hostname: $host")
+    [ -n "$id" ] || fail "no hostname row in the menu"
+    choose() { menu_click "$item" "$id"; }
     choose
     until_true pasted "$host" || fail "choosing the hostname row put nothing on the Wayland clipboard"
     [ "$(timeout 5 wl-paste -n --type 'text/plain;charset=utf-8')" = "$host" ] || fail "not offered as text/plain;charset=utf-8"

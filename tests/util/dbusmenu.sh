@@ -1,0 +1,14 @@
+# Shared by the end-to-end scripts (sourced): a panel item's menu as a host reads it over DBusMenu.
+# Needs dbus-send and the session bus of the session under test.
+
+# The id of the first row whose label contains text, in the menu of the item named service.
+menu_row_id() { # service text
+    dbus-send --session --print-reply --dest="$1" /MenuBar com.canonical.dbusmenu.GetLayout \
+        int32:0 int32:-1 array:string:label |
+        awk -v text="$2" '/int32 [0-9]+/ {id = $2} index($0, text) {print id; exit}'
+}
+# The click a host sends for row id.
+menu_click() { # service id
+    dbus-send --session --print-reply --dest="$1" /MenuBar com.canonical.dbusmenu.Event \
+        int32:"$2" string:clicked variant:int32:0 uint32:0 >/dev/null
+}
