@@ -1,7 +1,8 @@
 // The Linux facilities that need no privileges: display names from a sysfs tree laid out as the
-// kernel does, and timers on CLOCK_BOOTTIME.
+// kernel does, timers on CLOCK_BOOTTIME, and which panels draw the item how.
 
 #include "Fakes.h"
+#include "platform/linux/StatusNotifierItem.h"
 #include "platform/linux/SysfsDisplayNames.h"
 #include "platform/linux/TimerfdClock.h"
 #include "platform/linux/WaylandClipboard.h"
@@ -85,6 +86,33 @@ private Q_SLOTS:
             {u"wwan0"_s, u"Mobile Broadband"_s},
         };
         QCOMPARE(names.read(), expected);
+    }
+
+    void hostStyleFromTheWatchersCommandLine_data()
+    {
+        using Style = StatusNotifierItem::HostStyle;
+        QTest::addColumn<QStringList>("commandLine");
+        QTest::addColumn<Style>("style");
+        const QString wrapper = u"/usr/lib/x86_64-linux-gnu/xfce4/panel/wrapper-2.0"_s;
+        const QString plugins = u"/usr/lib/x86_64-linux-gnu/xfce4/panel/plugins/"_s;
+        QTest::newRow("ayatana") << QStringList{u"/usr/libexec/ayatana-indicator-application/"
+                                                "ayatana-indicator-application-service"_s}
+                                 << Style::Label;
+        QTest::newRow("gnome shell") << QStringList{u"/usr/bin/gnome-shell"_s} << Style::Label;
+        QTest::newRow("xfce systray") << QStringList{wrapper, plugins + u"libsystray.so"_s, u"2"_s}
+                                      << Style::SquarePicture;
+        QTest::newRow("xfce, another plugin") << QStringList{wrapper, plugins + u"libindicator-plugin.so"_s}
+                                              << Style::WidePicture;
+        QTest::newRow("plasma") << QStringList{u"/usr/bin/kded5"_s} << Style::SquarePicture;
+        QTest::newRow("waybar") << QStringList{u"waybar"_s, u"-b"_s, u"bar-0"_s} << Style::WidePicture;
+        QTest::newRow("gone") << QStringList{} << Style::WidePicture;
+    }
+
+    void hostStyleFromTheWatchersCommandLine()
+    {
+        QFETCH(QStringList, commandLine);
+        QFETCH(StatusNotifierItem::HostStyle, style);
+        QCOMPARE(StatusNotifierItem::hostStyleOf(commandLine), style);
     }
 
     void missingSysfsGivesNoNames() { QVERIFY(SysfsDisplayNames(u"/nonexistent/class/net"_s).read().isEmpty()); }

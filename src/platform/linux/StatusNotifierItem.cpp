@@ -36,12 +36,15 @@ QImage tinted(const QByteArray& png)
     return image;
 }
 
-QString processName(uint pid)
+QStringList commandLine(uint pid)
 {
-    QFile cmdline(u"/proc/%1/cmdline"_s.arg(pid));
-    if (!cmdline.open(QIODevice::ReadOnly))
+    QFile file(u"/proc/%1/cmdline"_s.arg(pid));
+    if (!file.open(QIODevice::ReadOnly))
         return {};
-    return QFileInfo(QString::fromLocal8Bit(cmdline.readAll().split('\0').value(0))).fileName();
+    QStringList arguments;
+    for (const QByteArray& argument : file.readAll().split('\0'))
+        arguments.append(QString::fromLocal8Bit(argument));
+    return arguments;
 }
 
 } // namespace
@@ -140,18 +143,18 @@ void StatusNotifierItem::show()
 
 QString StatusNotifierItem::iconName() const
 {
-    if (m_label.isEmpty())
+    if (m_label.isEmpty() || m_hostStyle == HostStyle::SquarePicture)
         return u"tavrink-icon-%1"_s.arg(m_iconGeneration);
-    return m_isLabelDrawnByHost ? u"tavrink-blank"_s : QString();
+    return m_hostStyle == HostStyle::Label ? u"tavrink-blank"_s : QString();
 }
 
 DBusImageList StatusNotifierItem::iconPixmap() const
 {
     DBusImageList images;
-    if (m_label.isEmpty()) {
+    if (m_label.isEmpty() || m_hostStyle == HostStyle::SquarePicture) {
         for (const QImage& image : m_icon)
             images.append(DBusImage::fromImage(image));
-    } else if (m_isLabelDrawnByHost) {
+    } else if (m_hostStyle == HostStyle::Label) {
         QImage blank(kPanelHeight, kPanelHeight, QImage::Format_ARGB32);
         blank.fill(Qt::transparent);
         images.append(DBusImage::fromImage(blank));
@@ -162,20 +165,28 @@ DBusImageList StatusNotifierItem::iconPixmap() const
     return images;
 }
 
-bool StatusNotifierItem::isLabelDrawingHost(const QString& processName)
+StatusNotifierItem::HostStyle StatusNotifierItem::hostStyleOf(const QStringList& commandLine)
 {
-    static const QStringList hosts{u"ayatana-indicator-application-service"_s, u"indicator-application-service"_s,
-                                   u"gnome-shell"_s};
-    return hosts.contains(processName);
+    static const QStringList labelHosts{u"ayatana-indicator-application-service"_s,
+                                        u"indicator-application-service"_s, u"gnome-shell"_s};
+    // Plasma's watcher lives in kded; xfce4-panel's systray plugin runs in the panel's plugin wrapper.
+    static const QStringList squaringHosts{u"kded5"_s, u"kded6"_s};
+    const QString program = QFileInfo(commandLine.value(0)).fileName();
+    if (labelHosts.contains(program))
+        return HostStyle::Label;
+    if (squaringHosts.contains(program)
+        || (program.startsWith(u"wrapper-"_s) && QFileInfo(commandLine.value(1)).fileName() == u"libsystray.so"_s))
+        return HostStyle::SquarePicture;
+    return HostStyle::WidePicture;
 }
 
 void StatusNotifierItem::onWatcherAppeared()
 {
     m_fallbackDelay.stop();
     const QDBusReply<uint> pid = m_bus.interface()->servicePid(kWatcherService);
-    const bool drawsLabels = pid.isValid() && isLabelDrawingHost(processName(pid.value()));
-    if (drawsLabels != m_isLabelDrawnByHost) {
-        m_isLabelDrawnByHost = drawsLabels;
+    const HostStyle style = pid.isValid() ? hostStyleOf(commandLine(pid.value())) : HostStyle::WidePicture;
+    if (style != m_hostStyle) {
+        m_hostStyle = style;
         Q_EMIT appearanceChanged();
     }
     registerWithWatcher();

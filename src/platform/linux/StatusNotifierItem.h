@@ -41,15 +41,21 @@ public:
     QString iconName() const;
     QString iconThemePath() const { return m_iconDir.path(); }
     DBusImageList iconPixmap() const;
-    /// Whether the host draws the text label itself (otherwise the text is drawn into the pixmap).
-    bool isLabelDrawnByHost() const { return m_isLabelDrawnByHost; }
+    /// How a panel shows an item's label and picture.
+    enum class HostStyle {
+        WidePicture,   ///< draws the pixmap at its own width: the hostname is drawn into it
+        Label,         ///< draws XAyatanaLabel as text beside a (transparent) icon
+        SquarePicture, ///< squeezes every pixmap into a square: the icon, the hostname in the tooltip
+    };
+    Q_ENUM(HostStyle)
+    HostStyle hostStyle() const { return m_hostStyle; }
     bool isRegistered() const { return m_isRegistered; }
     bool isShowingFallback() const { return m_fallback && m_fallback->isVisible(); }
     /// Opens the menu as a popup at a screen position, for hosts that ask the item to.
     void popUpMenu(int x, int y);
 
-    /// Whether the process owning the watcher is a host known to draw XAyatanaLabel.
-    static bool isLabelDrawingHost(const QString& processName);
+    /// The style of the host whose process owns the watcher, from that process's command line.
+    static HostStyle hostStyleOf(const QStringList& commandLine);
 
 Q_SIGNALS:
     void appearanceChanged();
@@ -72,7 +78,7 @@ private:
     QList<QImage> m_icon;
     bool m_isShown = false;
     bool m_isRegistered = false;
-    bool m_isLabelDrawnByHost = false;
+    HostStyle m_hostStyle = HostStyle::WidePicture;
     int m_iconGeneration = 0;
     QTemporaryDir m_iconDir;
     ExportedMenu* m_menu;
