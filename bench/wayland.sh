@@ -13,14 +13,9 @@ host=tavrinkbench
 if [ "${2:-}" != --sway ] && [ "${2:-}" != --xfce ]; then
     work=$(mktemp -d)
     trap 'rm -rf "$work"' EXIT
-    mkdir -p "$work/run" "$work/config/kelvandrosi" "$work/config/waybar" \
-        "$work/config/xfce4/xfconf/xfce-perchannel-xml"
-    chmod 700 "$work/run"
-    chmod 755 "$work"
-    printf '[General]\nUpdateManifestURL=https://127.0.0.1:9/appcast.json\nskipUserApplicationsInstall=true\n' \
-        >"$work/config/kelvandrosi/Tavrink.conf"
-    printf '{"layer": "top", "position": "top", "height": 30, "modules-right": ["tray"], "tray": {"icon-size": 22}}\n' \
-        >"$work/config/waybar/config"
+    source "$here/../tests/util/session_home.sh"
+    sway_home "$work"
+    mkdir -p "$work/config/xfce4/xfconf/xfce-perchannel-xml"
     printf 'xwayland disable\nbar swaybar_command waybar\nexec %s --no-public\n' "$bundle/bin/tavrink" >"$work/sway.conf"
     cp "$here/../tests/e2e/xfce4-panel.xml" "$work/config/xfce4/xfconf/xfce-perchannel-xml/"
     cp "$0" "$here/../tests/util/dbusmenu.sh" "$here/../tests/util/x11_session.sh" "$work/"
@@ -41,7 +36,7 @@ trap 'kill "${pids[@]}" 2>/dev/null || true; wait 2>/dev/null || true' EXIT
 median() { sort -n | awk '{a[NR]=$1} END {print (NR%2 ? a[(NR+1)/2] : (a[NR/2]+a[NR/2+1])/2)}'; }
 now_us() { echo $(($(date +%s%N) / 1000)); }
 rss_at_60s() { # pid started_us
-    sleep $(awk -v s="$2" -v n="$(now_us)" 'BEGIN {d = 60 - (n - s) / 1e6; print d > 0 ? d : 0}')
+    sleep $(awk -v s="$2" -v n="$(now_us)" 'BEGIN {d = 60 - (n - s) / 1e6; print (d > 0 ? d : 0)}')
     awk '/VmRSS/ {print $2}' "/proc/$1/status"
 }
 

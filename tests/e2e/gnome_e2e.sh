@@ -17,10 +17,10 @@ if [ "${1:-}" != --inner ]; then
     done
     work=$(mktemp -d)
     trap 'rm -rf "$work"' EXIT
-    mkdir -p "$work/config/kelvandrosi" "$work/run"
+    mkdir -p "$work/run"
     chmod 700 "$work/run"
-    printf '[General]\nUpdateManifestURL=https://127.0.0.1:9/appcast.json\nskipUserApplicationsInstall=true\n' \
-        >"$work/config/kelvandrosi/Tavrink.conf"
+    source "$here/../util/session_home.sh"
+    quiet_settings "$work/config"
     env HOME="$work" XDG_CONFIG_HOME="$work/config" XDG_DATA_HOME="$work/data" XDG_RUNTIME_DIR="$work/run" \
         WORK="$work" unshare --uts --mount --net dbus-run-session -- bash "$0" --inner
     exit $?

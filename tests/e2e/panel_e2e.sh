@@ -25,13 +25,11 @@ if [ "${1:-}" != --inner ]; then
     [ -f /usr/lib/x86_64-linux-gnu/xfce4/panel/plugins/libindicator-plugin.so ] || skip "xfce4-indicator-plugin is missing"
     work=$(mktemp -d)
     trap 'rm -rf "$work"' EXIT
-    mkdir -p "$work/config/xfce4/xfconf/xfce-perchannel-xml" "$work/config/kelvandrosi" "$work/run"
+    mkdir -p "$work/config/xfce4/xfconf/xfce-perchannel-xml" "$work/run"
     chmod 700 "$work/run"
     cp "$(dirname "$0")/xfce4-panel.xml" "$work/config/xfce4/xfconf/xfce-perchannel-xml/"
-    # The automatic update check goes to a closed port here, never to the maker's server; the build
-    # tree lies outside the applications folders, and the offer to move it has been declined.
-    printf '[General]\nUpdateManifestURL=https://127.0.0.1:9/appcast.json\nskipUserApplicationsInstall=true\n' \
-        >"$work/config/kelvandrosi/Tavrink.conf"
+    source "$(dirname "$0")/../util/session_home.sh"
+    quiet_settings "$work/config"
     env XDG_CONFIG_HOME="$work/config" XDG_DATA_HOME="$work/data" XDG_RUNTIME_DIR="$work/run" WORK="$work" \
         unshare --uts --net dbus-run-session -- bash "$0" --inner
     exit $?

@@ -17,13 +17,8 @@ if [ "${1:-}" != --inner ]; then
     done
     work=$(mktemp -d)
     trap 'rm -rf "$work"' EXIT
-    mkdir -p "$work/run" "$work/config/kelvandrosi" "$work/config/waybar"
-    chmod 700 "$work/run"
-    chmod 755 "$work"
-    printf '[General]\nUpdateManifestURL=https://127.0.0.1:9/appcast.json\nskipUserApplicationsInstall=true\n' \
-        >"$work/config/kelvandrosi/Tavrink.conf"
-    printf '{"layer": "top", "position": "top", "height": 30, "modules-right": ["tray"], "tray": {"icon-size": 22}}\n' \
-        >"$work/config/waybar/config"
+    source "$(dirname "$0")/../util/session_home.sh"
+    sway_home "$work"
     for xwayland in disable enable; do
         printf 'xwayland %s\nbar swaybar_command waybar\nexec %s --no-public >%s 2>&1\n' \
             "$xwayland" "${TAVRINK_BUNDLE}/bin/tavrink" "$work/tavrink-$xwayland.log" >"$work/sway-$xwayland.conf"
