@@ -101,8 +101,8 @@ private Q_SLOTS:
         QTest::newRow("gnome shell") << QStringList{u"/usr/bin/gnome-shell"_s} << Style::Label;
         QTest::newRow("xfce systray") << QStringList{wrapper, plugins + u"libsystray.so"_s, u"2"_s}
                                       << Style::SquarePicture;
-        QTest::newRow("xfce, another plugin") << QStringList{wrapper, plugins + u"libindicator-plugin.so"_s}
-                                              << Style::WidePicture;
+        QTest::newRow("xfce, another plugin")
+            << QStringList{wrapper, plugins + u"libindicator-plugin.so"_s} << Style::WidePicture;
         QTest::newRow("plasma") << QStringList{u"/usr/bin/kded5"_s} << Style::SquarePicture;
         QTest::newRow("waybar") << QStringList{u"waybar"_s, u"-b"_s, u"bar-0"_s} << Style::WidePicture;
         QTest::newRow("gone") << QStringList{} << Style::WidePicture;

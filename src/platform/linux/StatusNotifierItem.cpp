@@ -167,8 +167,8 @@ DBusImageList StatusNotifierItem::iconPixmap() const
 
 StatusNotifierItem::HostStyle StatusNotifierItem::hostStyleOf(const QStringList& commandLine)
 {
-    static const QStringList labelHosts{u"ayatana-indicator-application-service"_s,
-                                        u"indicator-application-service"_s, u"gnome-shell"_s};
+    static const QStringList labelHosts{u"ayatana-indicator-application-service"_s, u"indicator-application-service"_s,
+                                        u"gnome-shell"_s};
     // Plasma's watcher lives in kded; xfce4-panel's systray plugin runs in the panel's plugin wrapper.
     static const QStringList squaringHosts{u"kded5"_s, u"kded6"_s};
     const QString program = QFileInfo(commandLine.value(0)).fileName();

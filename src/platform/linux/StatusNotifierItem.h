@@ -43,8 +43,8 @@ public:
     DBusImageList iconPixmap() const;
     /// How a panel shows an item's label and picture.
     enum class HostStyle {
-        WidePicture,   ///< draws the pixmap at its own width: the hostname is drawn into it
-        Label,         ///< draws XAyatanaLabel as text beside a (transparent) icon
+        WidePicture, ///< draws the pixmap at its own width: the hostname is drawn into it
+        Label, ///< draws XAyatanaLabel as text beside a (transparent) icon
         SquarePicture, ///< squeezes every pixmap into a square: the icon, the hostname in the tooltip
     };
     Q_ENUM(HostStyle)
