@@ -190,6 +190,17 @@ private Q_SLOTS:
         QCOMPARE(pixmapWidths(), (QList<int>{18, 36, 54}));
     }
 
+    void anItemTheHostDropsRegistersAgain()
+    {
+        // Another program's item dropped: nothing comes, though a registration would within 1 s.
+        m_watcher->drop(u"org.kde.StatusNotifierItem-1-1"_s);
+        QTest::qWait(1500);
+        QCOMPARE(m_watcher->registrants().size(), 1);
+        m_watcher->drop(m_item->serviceName());
+        QTRY_COMPARE_WITH_TIMEOUT(m_watcher->registeredItems(), QStringList{m_item->serviceName()}, 3000);
+        QCOMPARE(m_watcher->registrants().size(), 2);
+    }
+
     void rowsTravelAsDBusMenuItems()
     {
         DBusMenuLayoutItem root;

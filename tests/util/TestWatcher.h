@@ -39,6 +39,12 @@ public:
     int protocolVersion() const { return 0; }
     /// The unique bus name of whoever registered each item.
     QStringList registrants() const { return m_registrants; }
+    /// Drops an item as a host does that gave up on it.
+    void drop(const QString& service)
+    {
+        m_items.removeAll(service);
+        Q_EMIT StatusNotifierItemUnregistered(service);
+    }
 
 public Q_SLOTS:
     void RegisterStatusNotifierItem(const QString& service)

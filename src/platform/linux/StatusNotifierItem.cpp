@@ -15,6 +15,8 @@
 #include <QImage>
 #include <QPainter>
 
+#include <algorithm>
+
 #include <unistd.h>
 
 using namespace Qt::StringLiterals;
@@ -71,6 +73,13 @@ StatusNotifierItem::StatusNotifierItem(QDBusConnection bus, QString id, std::uni
     m_fallbackDelay.setSingleShot(true);
     m_fallbackDelay.setInterval(2000);
     connect(&m_fallbackDelay, &QTimer::timeout, this, &StatusNotifierItem::updateFallback);
+    m_bus.connect(kWatcherService, u"/StatusNotifierWatcher"_s, kWatcherService, u"StatusNotifierItemUnregistered"_s,
+                  this, SLOT(onItemUnregistered(QString)));
+    m_reregistration.setSingleShot(true);
+    connect(&m_reregistration, &QTimer::timeout, this, [this] {
+        if (m_isShown && !m_isRegistered && m_bus.interface()->isServiceRegistered(kWatcherService))
+            registerWithWatcher();
+    });
 }
 
 StatusNotifierItem::~StatusNotifierItem()
@@ -180,9 +189,23 @@ StatusNotifierItem::HostStyle StatusNotifierItem::hostStyleOf(const QStringList&
     return HostStyle::WidePicture;
 }
 
+// A host may drop an item while it is still there: GNOME's AppIndicator extension does when a
+// registration races its own scan of the bus and setting the item up fails. Until the item leaves,
+// it registers again, waiting twice as long after each drop (1 s up to about a minute), so that a
+// host that keeps dropping it is not flooded.
+void StatusNotifierItem::onItemUnregistered(const QString& service)
+{
+    if (!m_isShown || !m_isRegistered || (service != m_serviceName && !service.startsWith(m_bus.baseService())))
+        return;
+    m_isRegistered = false;
+    m_reregistration.start(1000 << std::min(m_drops++, 6));
+}
+
 void StatusNotifierItem::onWatcherAppeared()
 {
     m_fallbackDelay.stop();
+    m_reregistration.stop();
+    m_drops = 0;
     const QDBusReply<uint> pid = m_bus.interface()->servicePid(kWatcherService);
     const HostStyle style = pid.isValid() ? hostStyleOf(commandLine(pid.value())) : HostStyle::WidePicture;
     if (style != m_hostStyle) {

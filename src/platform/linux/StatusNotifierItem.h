@@ -62,6 +62,9 @@ Q_SIGNALS:
     void titleChanged();
     void registered();
 
+private Q_SLOTS:
+    void onItemUnregistered(const QString& service);
+
 private:
     void onWatcherAppeared();
     void onWatcherGone();
@@ -84,5 +87,7 @@ private:
     ExportedMenu* m_menu;
     QDBusServiceWatcher* m_watcherWatcher;
     QTimer m_fallbackDelay;
+    QTimer m_reregistration;
+    int m_drops = 0;
     std::unique_ptr<FallbackStatusItem> m_fallback;
 };
