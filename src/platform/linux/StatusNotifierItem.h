@@ -48,7 +48,6 @@ public:
         SquarePicture, ///< squeezes every pixmap into a square: the icon, the hostname in the tooltip
     };
     Q_ENUM(HostStyle)
-    HostStyle hostStyle() const { return m_hostStyle; }
     bool isRegistered() const { return m_isRegistered; }
     bool isShowingFallback() const { return m_fallback && m_fallback->isVisible(); }
     /// Opens the menu as a popup at a screen position, for hosts that ask the item to.
