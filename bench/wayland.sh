@@ -18,7 +18,7 @@ if [ "${2:-}" != --sway ] && [ "${2:-}" != --xfce ]; then
     mkdir -p "$work/config/xfce4/xfconf/xfce-perchannel-xml"
     printf 'xwayland disable\nbar swaybar_command waybar\nexec %s --no-public\n' "$bundle/bin/tavrink" >"$work/sway.conf"
     cp "$here/../tests/e2e/xfce4-panel.xml" "$work/config/xfce4/xfconf/xfce-perchannel-xml/"
-    cp "$0" "$here/../tests/util/dbusmenu.sh" "$here/../tests/util/x11_session.sh" "$work/"
+    cp "$0" "$here"/../tests/util/{dbusmenu,e2e,x11_session}.sh "$work/"
     chown -R nobody:nogroup "$work"
     echo "== copying on sway with waybar (median of 50, click to wl-paste) and idle memory 60 s after start"
     unshare --uts sh -c "hostname $host && exec setpriv --reuid=nobody --regid=nogroup --clear-groups \
@@ -30,8 +30,8 @@ if [ "${2:-}" != --sway ] && [ "${2:-}" != --xfce ]; then
 fi
 
 source "$WORK/dbusmenu.sh"
+source "$WORK/e2e.sh"
 source "$WORK/x11_session.sh"
-pids=()
 trap 'kill "${pids[@]}" 2>/dev/null || true; wait 2>/dev/null || true' EXIT
 median() { sort -n | awk '{a[NR]=$1} END {print (NR%2 ? a[(NR+1)/2] : (a[NR/2]+a[NR/2+1])/2)}'; }
 now_us() { echo $(($(date +%s%N) / 1000)); }

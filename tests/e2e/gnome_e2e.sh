@@ -7,22 +7,17 @@
 # no data-control): wl-paste reads exactly it, and again a while later. Exit 77: skipped.
 set -euo pipefail
 
-skip() { echo "SKIP: $*"; exit 77; }
 here=$(cd "$(dirname "$0")" && pwd)
+source "$here/../util/e2e.sh"
 host=tavrinkgnome
 extension=ubuntu-appindicators@ubuntu.com
 
 if [ "${1:-}" != --inner ]; then
-    [ "$(id -u)" -eq 0 ] || skip "needs root for UTS, mount and network namespaces; CI runs it as root"
-    for tool in gnome-shell gsettings Xvfb xdotool wl-paste tesseract import convert dbus-daemon unshare; do
-        command -v "$tool" >/dev/null || skip "$tool is missing (scripts/install-deps --test installs it)"
-    done
+    require "for UTS, mount and network namespaces" \
+        gnome-shell gsettings Xvfb xdotool wl-paste tesseract import convert dbus-daemon unshare
     [ -d "/usr/share/gnome-shell/extensions/$extension" ] ||
         skip "GNOME's AppIndicator extension is missing (scripts/install-deps --test installs it)"
-    work=$(mktemp -d)
-    trap 'rm -rf "$work"' EXIT
-    mkdir -p "$work/run"
-    chmod 700 "$work/run"
+    make_work
     source "$here/../util/session_home.sh"
     quiet_settings "$work/config"
     env HOME="$work" XDG_CONFIG_HOME="$work/config" XDG_DATA_HOME="$work/data" XDG_RUNTIME_DIR="$work/run" \
@@ -32,10 +27,7 @@ fi
 
 hostname "$host"
 ip link set lo up
-pids=()
-cleanup() { kill "${pids[@]}" 2>/dev/null || true; wait 2>/dev/null || true; }
 trap cleanup EXIT
-fail() { echo "FAIL: $*"; tail -n 5 "$WORK"/*.log; cp "$WORK"/*.png /tmp/ 2>/dev/null || true; exit 1; }
 source "$here/../util/x11_session.sh"
 
 # GNOME Shell wants a system bus (its power indicator) and takes logind's path wherever systemd's

@@ -6,13 +6,10 @@
 # that a user's own copy is never touched.
 set -euo pipefail
 
-skip() { echo "SKIP: $*"; exit 77; }
+source "$(dirname "$0")/../util/e2e.sh"
 fail() { echo "FAIL: $*"; exit 1; }
 source=${TAVRINK_SOURCE:?}
-[ "$(id -u)" -eq 0 ] || skip "installing a package needs root; CI runs it as root"
-for tool in dpkg-deb apt-get lintian desktop-file-validate appstreamcli man xvfb-run dbus-run-session; do
-    command -v "$tool" >/dev/null || skip "$tool is missing (scripts/install-deps --test installs it)"
-done
+require "to install a package" dpkg-deb apt-get lintian desktop-file-validate appstreamcli man xvfb-run dbus-run-session
 ! dpkg-query -W -f='${Status}' tavrink 2>/dev/null | grep -q "install ok" || skip "a tavrink package is installed here already"
 
 "$source/scripts/package" >/dev/null

@@ -4,31 +4,28 @@
 #   draws labels): the hostname shows; the menu opens and copies the hostname; clicks that the
 #   panel sends for rows of a menu that has since gained or lost rows run the row that was
 #   clicked, or nothing; the item comes back after the panel restarts; the settings window's
-#   switch gives the hostname's place to the icon at once. Then, with no watcher at all, an XEmbed tray (trayer) shows the fallback tray icon
-#   with the same menu, until a watcher appears again.
+#   switch gives the hostname's place to the icon at once. Then, with no watcher at all, an
+#   XEmbed tray (trayer) shows the fallback tray icon with the same menu, until a watcher appears.
 # Runs in a UTS and a network namespace of its own, so that the hostname is known and interfaces
 # can come and go. Exit 77: skipped.
 set -euo pipefail
 
-skip() { echo "SKIP: $*"; exit 77; }
+here=$(cd "$(dirname "$0")" && pwd)
+source "$here/../util/e2e.sh"
 aya=/usr/libexec/ayatana-indicator-application/ayatana-indicator-application-service
 tavrink="${TAVRINK_BUNDLE:?}/bin/tavrink"
 host=tavrinkpanel
 domain=example.com
 
 if [ "${1:-}" != --inner ]; then
-    [ "$(id -u)" -eq 0 ] || skip "needs root for a UTS namespace with a known hostname; CI runs it as root"
-    for tool in Xvfb xfce4-panel trayer tesseract import convert xdotool xclip dbus-run-session unshare; do
-        command -v "$tool" >/dev/null || skip "$tool is missing (scripts/install-deps --test installs it)"
-    done
+    require "for a UTS namespace with a known hostname" \
+        Xvfb xfce4-panel trayer tesseract import convert xdotool xclip dbus-run-session unshare
     [ -x "$aya" ] || skip "ayatana-indicator-application is missing"
     [ -f /usr/lib/x86_64-linux-gnu/xfce4/panel/plugins/libindicator-plugin.so ] || skip "xfce4-indicator-plugin is missing"
-    work=$(mktemp -d)
-    trap 'rm -rf "$work"' EXIT
-    mkdir -p "$work/config/xfce4/xfconf/xfce-perchannel-xml" "$work/run"
-    chmod 700 "$work/run"
-    cp "$(dirname "$0")/xfce4-panel.xml" "$work/config/xfce4/xfconf/xfce-perchannel-xml/"
-    source "$(dirname "$0")/../util/session_home.sh"
+    make_work
+    mkdir -p "$work/config/xfce4/xfconf/xfce-perchannel-xml"
+    cp "$here/xfce4-panel.xml" "$work/config/xfce4/xfconf/xfce-perchannel-xml/"
+    source "$here/../util/session_home.sh"
     quiet_settings "$work/config"
     env XDG_CONFIG_HOME="$work/config" XDG_DATA_HOME="$work/data" XDG_RUNTIME_DIR="$work/run" WORK="$work" \
         unshare --uts --net dbus-run-session -- bash "$0" --inner
@@ -37,12 +34,8 @@ fi
 
 hostname "$host.$domain"
 ip link set lo up
-pids=()
-cleanup() { kill "${pids[@]}" 2>/dev/null || true; wait 2>/dev/null || true; }
 trap cleanup EXIT
-fail() { echo "FAIL: $*"; cp "$WORK"/*.png /tmp/ 2>/dev/null || true; exit 1; }
-
-source "$(dirname "$0")/../util/x11_session.sh"
+source "$here/../util/x11_session.sh"
 start_xvfb
 
 panel=1024x30+0+0

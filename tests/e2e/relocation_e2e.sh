@@ -6,18 +6,13 @@
 # keeps running where it is and is not asked again at its next start. Exit 77: skipped.
 set -euo pipefail
 
-skip() { echo "SKIP: $*"; exit 77; }
 here=$(cd "$(dirname "$0")" && pwd)
+source "$here/../util/e2e.sh"
 
 if [ "${1:-}" != --inner ]; then
-    [ "$(id -u)" -eq 0 ] || skip "needs root for mount and network namespaces; CI runs it as root"
-    for tool in Xvfb trayer tesseract import convert xdotool unshare; do
-        command -v "$tool" >/dev/null || skip "$tool is missing (scripts/install-deps --test installs it)"
-    done
-    work=$(mktemp -d)
-    trap 'rm -rf "$work"' EXIT
-    mkdir -p "$work/home/Downloads" "$work/home/.config/kelvandrosi" "$work/run"
-    chmod 700 "$work/run"
+    require "for mount and network namespaces" Xvfb trayer tesseract import convert xdotool unshare
+    make_work
+    mkdir -p "$work/home/Downloads" "$work/home/.config/kelvandrosi"
     # The automatic update check goes to a closed port, never to the maker's server.
     printf '[General]\nUpdateManifestURL=https://127.0.0.1:9/appcast.json\n' >"$work/home/.config/kelvandrosi/Tavrink.conf"
     env HOME="$work/home" XDG_CONFIG_HOME="$work/home/.config" XDG_DATA_HOME="$work/home/.local/share" \
@@ -27,10 +22,7 @@ fi
 
 mount -t tmpfs tavrink-e2e /opt
 ip link set lo up
-pids=()
-cleanup() { pkill -f "^/opt/Tavrink.app/bin/tavrink|^$HOME/Downloads" 2>/dev/null || true; kill "${pids[@]}" 2>/dev/null || true; wait 2>/dev/null || true; }
-trap cleanup EXIT
-fail() { echo "FAIL: $*"; cp "$WORK"/*.png /tmp/ 2>/dev/null || true; exit 1; }
+trap 'pkill -f "^/opt/Tavrink.app/bin/tavrink|^$HOME/Downloads" 2>/dev/null || true; cleanup' EXIT
 source "$here/../util/x11_session.sh"
 start_xvfb
 pids+=("$(start trayer --edge bottom --align right --widthtype request --height 32)")

@@ -1,31 +1,27 @@
 #!/usr/bin/env bash
 # The update as a user meets it, under Xvfb in xfce4-panel: a Tavrink bundle of version 1.0
-# installed in the user's applications folder (HOME is a temporary folder, so no move is offered), a signed 1.1 made with tavrink-release and served
-# with its manifest by an HTTPS server on 127.0.0.1 (a certificate made for the run, trusted
-# through SSL_CERT_FILE). "Check for Updates…" offers 1.1; "Install and Relaunch" puts it in
+# installed in the user's applications folder (HOME is a temporary folder, so no move is
+# offered), a signed 1.1 made with tavrink-release and served with its manifest by an HTTPS
+# server on 127.0.0.1 (a certificate made for the run, trusted through SSL_CERT_FILE). "Check for Updates…" offers 1.1; "Install and Relaunch" puts it in
 # place, the old bundle in the work folder, and the relaunched item's menu reads
 # "About Tavrink 1.1"; a second check says it is up to date; then xdg-open tavrink://settings
 # brings up the running copy's settings window.
 # The build must pin the test maker key of this folder (the ci and asan presets do). Exit 77: skipped.
 set -euo pipefail
 
-skip() { echo "SKIP: $*"; exit 77; }
 here=$(cd "$(dirname "$0")" && pwd)
+source "$here/../util/e2e.sh"
 aya=/usr/libexec/ayatana-indicator-application/ayatana-indicator-application-service
 
 if [ "${1:-}" != --inner ]; then
-    [ "$(id -u)" -eq 0 ] || skip "needs root for network and UTS namespaces; CI runs it as root"
-    for tool in Xvfb xfce4-panel tesseract import convert xdotool python3 openssl unshare; do
-        command -v "$tool" >/dev/null || skip "$tool is missing (scripts/install-deps --test installs it)"
-    done
+    require "for network and UTS namespaces" Xvfb xfce4-panel tesseract import convert xdotool python3 openssl unshare
     [ -x "$aya" ] || skip "ayatana-indicator-application is missing"
     [ "${TAVRINK_PINNED_KEY:-}" = "$(tail -n 1 "$here/maker-test.pub")" ] ||
         skip "this build does not pin the test maker key (configure with the ci or asan preset)"
-    work=$(mktemp -d)
+    make_work
     trap 'pkill -f "$work/Applications" 2>/dev/null || true; rm -rf "$work"' EXIT
-    mkdir -p "$work/config/xfce4/xfconf/xfce-perchannel-xml" "$work/config/kelvandrosi" "$work/run" \
+    mkdir -p "$work/config/xfce4/xfconf/xfce-perchannel-xml" "$work/config/kelvandrosi" \
         "$work/Applications" "$work/release" "$work/www" "$work/tmp"
-    chmod 700 "$work/run"
     cp "$here/xfce4-panel.xml" "$work/config/xfce4/xfconf/xfce-perchannel-xml/"
     set_version() { python3 -c 'import json, sys
 info = json.load(open(sys.argv[1])); info["CFBundleShortVersionString"] = sys.argv[2]
@@ -46,10 +42,7 @@ fi
 
 hostname tavrinkpanel
 ip link set lo up
-pids=()
-cleanup() { kill "${pids[@]}" 2>/dev/null || true; wait 2>/dev/null || true; }
 trap cleanup EXIT
-fail() { echo "FAIL: $*"; cp "$WORK"/*.png /tmp/ 2>/dev/null || true; exit 1; }
 source "$here/../util/x11_session.sh"
 
 python3 "$here/../util/serve_https.py" "$WORK" 8443 >"$WORK/server.log" 2>&1 &

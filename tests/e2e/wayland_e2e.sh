@@ -6,18 +6,18 @@
 # so the session runs as nobody. Exit 77: skipped.
 set -euo pipefail
 
-skip() { echo "SKIP: $*"; exit 77; }
+# The inner run reads the helpers from the work folder, beside its copy of this script.
+util="$(dirname "$0")/../util"
+[ -f "$util/e2e.sh" ] || util=$(dirname "$0")
+source "$util/e2e.sh"
 tavrink="${TAVRINK_BUNDLE:?}/bin/tavrink"
 host=tavrinkwayland
 
 if [ "${1:-}" != --inner ]; then
-    [ "$(id -u)" -eq 0 ] || skip "needs root for a UTS namespace and to run the session as nobody; CI runs it as root"
-    for tool in sway waybar wl-paste wl-copy setpriv dbus-run-session dbus-send unshare convert; do
-        command -v "$tool" >/dev/null || skip "$tool is missing (scripts/install-deps --test installs it)"
-    done
-    work=$(mktemp -d)
-    trap 'rm -rf "$work"' EXIT
-    source "$(dirname "$0")/../util/session_home.sh"
+    require "for a UTS namespace and to run the session as nobody" \
+        sway waybar wl-paste wl-copy setpriv dbus-run-session dbus-send unshare convert
+    make_work
+    source "$util/session_home.sh"
     sway_home "$work"
     for xwayland in disable enable; do
         printf 'xwayland %s\nbar swaybar_command waybar\nexec %s --no-public >%s 2>&1\n' \
@@ -25,7 +25,7 @@ if [ "${1:-}" != --inner ]; then
     done
     chown -R nobody:nogroup "$work"
     # The script is read as nobody, from the work folder.
-    cp "$0" "$work/wayland_e2e.sh" && cp "$(dirname "$0")/../util/dbusmenu.sh" "$work/" && chmod 755 "$work"/*.sh
+    cp "$0" "$work/wayland_e2e.sh" && cp "$util"/{dbusmenu,e2e}.sh "$work/" && chmod 755 "$work"/*.sh
     unshare --uts sh -c "hostname $host && exec setpriv --reuid=nobody --regid=nogroup --clear-groups \
         env -i PATH=/usr/bin:/bin HOME='$work' XDG_RUNTIME_DIR='$work/run' XDG_CONFIG_HOME='$work/config' \
         XDG_DATA_HOME='$work/data' TAVRINK_BUNDLE='$TAVRINK_BUNDLE' WORK='$work' \
@@ -33,13 +33,8 @@ if [ "${1:-}" != --inner ]; then
     exit $?
 fi
 
-source "$WORK/dbusmenu.sh"
-pids=()
-cleanup() { kill "${pids[@]}" 2>/dev/null || true; wait 2>/dev/null || true; }
+source "$util/dbusmenu.sh"
 trap cleanup EXIT
-fail() { echo "FAIL: $*"; tail -n 20 "$WORK"/*.log; cp "$WORK"/*.png /tmp/ 2>/dev/null || true; exit 1; }
-until_true() { for _ in $(seq "${TRIES:-40}"); do "$@" && return 0; sleep 0.25; done; return 1; }
-not() { ! "$@"; }
 
 # One sway session: Tavrink started by sway (so with DISPLAY where XWayland is on), then the copy.
 session() { # disable|enable

@@ -1,6 +1,6 @@
-# Shared by the end-to-end scripts (sourced): an Xvfb display of the script's own and ways to
-# read the screen back (OCR), find words on it, count windows and read the clipboard.
-# Expects WORK (a scratch folder) and a pids array that the script's cleanup kills.
+# Shared by the end-to-end scripts (sourced after e2e.sh): an Xvfb display of the script's own and
+# ways to read the screen back (OCR), find words on it, count windows and read the clipboard.
+# Expects WORK (a scratch folder) and the pids array of e2e.sh.
 
 # Starts Xvfb (1024x700) and exports its DISPLAY.
 start_xvfb() {
@@ -12,8 +12,6 @@ start_xvfb() {
     export DISPLAY=":${display:?Xvfb did not start}"
 }
 start() { "$@" >>"$WORK/$(basename "$1").log" 2>&1 & echo $!; }
-until_true() { for _ in $(seq "${TRIES:-40}"); do "$@" && return 0; sleep 0.25; done; return 1; }
-not() { ! "$@"; }
 # OCR of a screen region (geometry WxH+X+Y), light text on a dark panel made dark on light
 # (OCR_LIGHT=1: the region is dark text on light already, as Qt's own menus are).
 ocr() {
