@@ -41,15 +41,11 @@ private:
     QProcess m_first;
 
     static QString tavrink() { return qEnvironmentVariable("TAVRINK_BUNDLE") + u"/bin/tavrink"_s; }
-    // A later launch with these arguments, run to its end: its exit status and what it printed.
+    // A later launch with these arguments (none needs quoting), run to its end: its exit status
+    // and what it printed.
     static std::pair<int, QString> launch(const QStringList& arguments)
     {
-        QProcess process;
-        process.setProcessChannelMode(QProcess::MergedChannels);
-        process.start(tavrink(), arguments);
-        const bool isFinished = process.waitForFinished(15000);
-        return {isFinished && process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
-                QString::fromUtf8(process.readAll())};
+        return runCommand(u"'%1' %2"_s.arg(tavrink(), arguments.join(u' ')), 15000);
     }
     static QDBusMessage call(const QString& method, const QVariantList& arguments)
     {

@@ -154,27 +154,60 @@ private Q_SLOTS:
     void cleanup()
     {
         m_checker.reset();
-        // A read-only installation folder is made writable again, so that it can be removed.
+        // What a case mounted is unmounted, and a read-only installation folder made writable
+        // again, so that both can be removed.
         const QString folder = path(u"Applications"_s);
-        if (geteuid() == 0)
-            runCommand(u"mountpoint -q '%1' && umount '%1'"_s.arg(folder));
+        for (const QString& mounted : {folder, m_temporary}) {
+            if (geteuid() == 0)
+                runCommand(u"mountpoint -q '%1' && umount '%1'"_s.arg(mounted));
+        }
         QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     }
 
-    void acceptedOfferInstallsAndRelaunches()
+    // An accepted offer installs the new bundle and relaunches it, keeping the old one in the work
+    // folder: by an exchange, by two moves where the file system cannot exchange, or with the
+    // temporary folder on a file system of its own. When the second of two moves fails, the first
+    // is undone.
+    void acceptedOfferInstalls_data()
     {
+        QTest::addColumn<ScriptedReplacer::Mode>("mode");
+        QTest::addColumn<bool>("isTemporaryElsewhere");
+        QTest::newRow("exchanged") << ScriptedReplacer::Mode::System << false;
+        QTest::newRow("two moves") << ScriptedReplacer::Mode::TwoMoves << false;
+        QTest::newRow("the temporary folder on another file system") << ScriptedReplacer::Mode::System << true;
+        QTest::newRow("the second move fails") << ScriptedReplacer::Mode::SecondMoveFails << false;
+    }
+    void acceptedOfferInstalls()
+    {
+        QFETCH(ScriptedReplacer::Mode, mode);
+        QFETCH(bool, isTemporaryElsewhere);
+        if (isTemporaryElsewhere) {
+            if (geteuid() != 0)
+                QSKIP("mounting a tmpfs needs root (CI runs as root)");
+            QCOMPARE(runCommand(u"mount -t tmpfs -o size=64m tavrink-test '%1'"_s.arg(m_temporary)).first, 0);
+        }
+        m_replacer.mode = mode;
         serve(manifest(u"1.1"_s, u"Faster."_s), release(u"1.1"_s, m_makerKey));
-        QVERIFY(runCheck(false));
-        QCOMPARE(alertTexts(), QStringList{u"Tavrink 1.1 is available | You have 1.0.\n\nFaster."_s});
+        const QByteArray before = resourcesOf(m_installed);
+        const bool isFailure = mode == ScriptedReplacer::Mode::SecondMoveFails;
+        QCOMPARE(runCheck(false), !isFailure);
+        QCOMPARE(alertTexts().first(), u"Tavrink 1.1 is available | You have 1.0.\n\nFaster."_s);
         QCOMPARE(m_alerts.presented.first().buttons, (QStringList{u"Install and Relaunch"_s, u"Later"_s}));
+        // Nothing staged is left beside the installed bundle.
+        QCOMPARE(QDir(path(u"Applications"_s)).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+                 QStringList{u"Tavrink.app"_s});
+        if (isFailure) {
+            QCOMPARE(m_alerts.presented.last().message, u"Update failed"_s);
+            QVERIFY(m_alerts.presented.last().informativeText.startsWith(u"The new copy cannot be moved to "_s));
+            QCOMPARE(resourcesOf(m_installed), before);
+            return;
+        }
+        QCOMPARE(m_alerts.presented.size(), 1);
         QVERIFY(std::holds_alternative<Minisign::PublicKey>(CodeSignature::verify(m_installed)));
         QCOMPARE(readFile(m_installed + u"/Info.json"_s), QByteArray("{\"CFBundleShortVersionString\": \"1.1\"}"));
-        const QString work = m_temporary + u"/tavrink-update-%1"_s.arg(getpid());
-        QCOMPARE(readFile(work + u"/Tavrink-old.app/Info.json"_s),
+        QCOMPARE(readFile(m_temporary + u"/tavrink-update-%1/Tavrink-old.app/Info.json"_s.arg(getpid())),
                  QByteArray("{\"CFBundleShortVersionString\": \"1.0\"}"));
         QVERIFY(QFile::exists(m_temporary + u"/tavrink-update.zip"_s));
-        QCOMPARE(QDir(path(u"Applications"_s)).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
-                 QStringList{u"Tavrink.app"_s}); // nothing staged is left beside it
         QTRY_COMPARE_WITH_TIMEOUT(readFile(m_marker), QByteArray("1.1\n"), 10000);
     }
 
@@ -182,66 +215,52 @@ private Q_SLOTS:
     {
         QTest::addColumn<bool>("interactive");
         QTest::addColumn<QByteArray>("manifest"); // "404": an HTML page with that status
+        QTest::addColumn<bool>("isPackaged"); // the package manager owns the installed copy
         QTest::addColumn<QStringList>("alerts");
         const QString latest = u"Tavrink is up to date | Version 1.0 is the latest."_s;
-        QTest::newRow("same version, interactive") << true << manifest(u"1.0"_s) << QStringList{latest};
-        QTest::newRow("older version, interactive") << true << manifest(u"0.9"_s) << QStringList{latest};
-        QTest::newRow("same version, automatic") << false << manifest(u"1.0"_s) << QStringList();
+        QTest::newRow("same version, interactive") << true << manifest(u"1.0"_s) << false << QStringList{latest};
+        QTest::newRow("older version, interactive") << true << manifest(u"0.9"_s) << false << QStringList{latest};
+        QTest::newRow("same version, automatic") << false << manifest(u"1.0"_s) << false << QStringList();
         QTest::newRow("404 page, interactive")
-            << true << QByteArray("404")
+            << true << QByteArray("404") << false
             << QStringList{u"Could not check for updates | 127.0.0.1 answered with status 404."_s};
-        QTest::newRow("404 page, automatic") << false << QByteArray("404") << QStringList();
+        QTest::newRow("404 page, automatic") << false << QByteArray("404") << false << QStringList();
         QTest::newRow("not a manifest, interactive")
-            << true << QByteArray("{\"version\": 2}")
+            << true << QByteArray("{\"version\": 2}") << false
             << QStringList{u"Could not check for updates | The update information has no \"version\" text."_s};
-        QTest::newRow("too big") << true << QByteArray(70 * 1024, ' ')
+        QTest::newRow("too big") << true << QByteArray(70 * 1024, ' ') << false
                                  << QStringList{u"Could not check for updates | "_s};
         QTest::newRow("empty notes add nothing")
-            << true << manifest(u"2"_s, u""_s) << QStringList{u"Tavrink 2 is available | You have 1.0."_s};
+            << true << manifest(u"2"_s, u""_s) << false << QStringList{u"Tavrink 2 is available | You have 1.0."_s};
+        // A copy the package manager owns is told of a newer release, never replaced.
+        QTest::newRow("packaged, interactive")
+            << true << manifest(u"1.1"_s) << true
+            << QStringList{u"Tavrink 1.1 is available | Version 1.1 is available. Update Tavrink with your "
+                           "package manager."_s};
+        QTest::newRow("packaged, automatic: silent") << false << manifest(u"1.1"_s) << true << QStringList();
     }
     void outcomesOfACheck()
     {
         QFETCH(bool, interactive);
         QFETCH(QByteArray, manifest);
+        QFETCH(bool, isPackaged);
         QFETCH(QStringList, alerts);
+        if (isPackaged)
+            QVERIFY(writeFile(m_installed + u"/Info.json"_s,
+                              "{\"CFBundleShortVersionString\": \"1.0\", \"TavrinkDistribution\": \"deb\"}"));
         m_alerts.answer = 1; // "Later"
         if (manifest == "404")
             serve("<html><body>Not Found</body></html>", {}, 404);
         else
-            serve(manifest);
+            serve(manifest, release(u"1.1"_s, m_makerKey));
         const int requests = m_server->requestCount();
         QVERIFY(!runCheck(interactive));
         QStringList texts = alertTexts();
         if (alerts.value(0).endsWith(u" | "_s) && !texts.isEmpty())
             texts[0] = texts[0].section(u" | "_s, 0, 0) + u" | "_s; // the size message is Qt's
         QCOMPARE(texts, alerts);
-        QCOMPARE(m_server->requestCount(), requests + 1); // declined: nothing downloaded
+        QCOMPARE(m_server->requestCount(), requests + 1); // declined or told: nothing downloaded
         QVERIFY(!m_checker->isChecking());
-    }
-
-    // A copy the package manager owns is told of a newer release, never replaced.
-    void aPackagedCopyIsToldNotReplaced_data()
-    {
-        QTest::addColumn<bool>("interactive");
-        QTest::addColumn<QStringList>("alerts");
-        QTest::newRow("interactive") << true
-                                     << QStringList{u"Tavrink 1.1 is available | Version 1.1 is available. Update "
-                                                    "Tavrink with your package manager."_s};
-        QTest::newRow("automatic: silent") << false << QStringList();
-    }
-    void aPackagedCopyIsToldNotReplaced()
-    {
-        QFETCH(bool, interactive);
-        QFETCH(QStringList, alerts);
-        QVERIFY(writeFile(m_installed + u"/Info.json"_s,
-                          "{\"CFBundleShortVersionString\": \"1.0\", \"TavrinkDistribution\": \"deb\"}"));
-        serve(manifest(u"1.1"_s), release(u"1.1"_s, m_makerKey));
-        const int requests = m_server->requestCount();
-        QVERIFY(!runCheck(interactive));
-        QCOMPARE(alertTexts(), alerts);
-        QCOMPARE(m_server->requestCount(), requests + 1); // the manifest only
-        QVERIFY(readFile(m_installed + u"/Info.json"_s).contains("\"1.0\""));
-        QVERIFY(!QFile::exists(m_temporary + u"/tavrink-update.zip"_s));
     }
 
     void refusedUpdatesLeaveTheInstalledBundle_data()
@@ -303,32 +322,6 @@ private Q_SLOTS:
         QCOMPARE(resourcesOf(m_installed), before);
         QVERIFY(!QFile::exists(m_marker));
         QVERIFY(!m_checker->isChecking());
-    }
-
-    void swapsByTwoMovesWhereTheFileSystemCannotExchange_data()
-    {
-        QTest::addColumn<ScriptedReplacer::Mode>("mode");
-        QTest::newRow("both moves done") << ScriptedReplacer::Mode::TwoMoves;
-        QTest::newRow("the second move fails: the first is undone") << ScriptedReplacer::Mode::SecondMoveFails;
-    }
-    void swapsByTwoMovesWhereTheFileSystemCannotExchange()
-    {
-        QFETCH(ScriptedReplacer::Mode, mode);
-        m_replacer.mode = mode;
-        serve(manifest(u"1.1"_s), release(u"1.1"_s, m_makerKey));
-        const QByteArray before = resourcesOf(m_installed);
-        const bool isFailure = mode == ScriptedReplacer::Mode::SecondMoveFails;
-        QCOMPARE(runCheck(false), !isFailure);
-        if (isFailure) {
-            QCOMPARE(m_alerts.presented.last().message, u"Update failed"_s);
-            QVERIFY(m_alerts.presented.last().informativeText.startsWith(u"The new copy cannot be moved to "_s));
-            QCOMPARE(resourcesOf(m_installed), before);
-        } else {
-            QCOMPARE(readFile(m_installed + u"/Info.json"_s), QByteArray("{\"CFBundleShortVersionString\": \"1.1\"}"));
-            QTRY_COMPARE_WITH_TIMEOUT(readFile(m_marker), QByteArray("1.1\n"), 10000);
-        }
-        QCOMPARE(QDir(path(u"Applications"_s)).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
-                 QStringList{u"Tavrink.app"_s});
     }
 
     // The install runs in a process of its own, killed at random moments: each time the
@@ -425,23 +418,6 @@ private Q_SLOTS:
         QTRY_VERIFY(!m_checker->isChecking());
         m_clock.advance(std::chrono::hours(24));
         QTRY_COMPARE(m_server->requestCount(), requests + 3);
-    }
-
-    void swapsWhenTheTemporaryFolderIsAnotherFileSystem()
-    {
-        if (geteuid() != 0)
-            QSKIP("mounting a tmpfs needs root (CI runs as root)");
-        QCOMPARE(runCommand(u"mount -t tmpfs -o size=64m tavrink-test '%1'"_s.arg(m_temporary)).first, 0);
-        serve(manifest(u"1.1"_s), release(u"1.1"_s, m_makerKey));
-        const bool isQuit = runCheck(false);
-        const QByteArray installed = readFile(m_installed + u"/Info.json"_s);
-        const bool isOldKept
-            = QFile::exists(m_temporary + u"/tavrink-update-%1/Tavrink-old.app/Info.json"_s.arg(getpid()));
-        QCOMPARE(runCommand(u"umount '%1'"_s.arg(m_temporary)).first, 0);
-        QVERIFY2(isQuit, qPrintable(alertTexts().join(u'\n')));
-        QCOMPARE(installed, QByteArray("{\"CFBundleShortVersionString\": \"1.1\"}"));
-        QVERIFY(isOldKept);
-        QTRY_COMPARE_WITH_TIMEOUT(readFile(m_marker), QByteArray("1.1\n"), 10000);
     }
 };
 

@@ -225,16 +225,6 @@ private Q_SLOTS:
         QCOMPARE(sides, pointSides);
         QCOMPARE(loaded, widths);
     }
-
-    void shippedArtwork()
-    {
-        const QList<QImage> icon = MenubarIcon::load(qEnvironmentVariable("TAVRINK_BUNDLE") + u"/share"_s);
-        QCOMPARE(icon.size(), 3);
-        for (const QImage& image : icon) {
-            QCOMPARE(MenubarIcon::pointSize(image), QSize(18, 18));
-            QVERIFY(image.hasAlphaChannel());
-        }
-    }
 };
 
 QTEST_GUILESS_MAIN(TestApp)
