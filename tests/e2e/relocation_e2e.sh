@@ -39,7 +39,7 @@ until_true not running_from "$HOME/Downloads/Tavrink.app" || fail "the downloade
 [ ! -e "$HOME/Downloads/Tavrink.app" ] || fail "the downloaded copy is still in ~/Downloads"
 [ -x "$XDG_DATA_HOME/Trash/files/Tavrink.app/bin/tavrink" ] || fail "the downloaded copy is not in the Trash"
 [ "$(ls -A /opt)" = Tavrink.app ] || fail "something was left beside /opt/Tavrink.app: $(ls -A /opt)"
-until_true grep -q "^Exec=/opt/Tavrink.app/bin/tavrink %u$" "$XDG_DATA_HOME/applications/com.kelvandrosi.Tavrink.desktop" ||
+until_true grep -qs "^Exec=/opt/Tavrink.app/bin/tavrink %u$" "$XDG_DATA_HOME/applications/com.kelvandrosi.Tavrink.desktop" ||
     fail "the desktop entry does not point at /opt"
 sleep 1
 OCR_LIGHT=1 not shows "$dialog" "Move Tavrink" || fail "the copy in /opt asked to move again"
