@@ -11,8 +11,8 @@ here=$(cd "$(dirname "$0")" && pwd)
 host=tavrinkbench
 
 if [ "${2:-}" != --sway ] && [ "${2:-}" != --xfce ]; then
-    work=$(mktemp -d)
-    trap 'rm -rf "$work"' EXIT
+    source "$here/../tests/util/e2e.sh"
+    make_work
     source "$here/../tests/util/session_home.sh"
     sway_home "$work"
     mkdir -p "$work/config/xfce4/xfconf/xfce-perchannel-xml"
@@ -32,7 +32,7 @@ fi
 source "$WORK/dbusmenu.sh"
 source "$WORK/e2e.sh"
 source "$WORK/x11_session.sh"
-trap 'kill "${pids[@]}" 2>/dev/null || true; wait 2>/dev/null || true' EXIT
+trap cleanup EXIT
 median() { sort -n | awk '{a[NR]=$1} END {print (NR%2 ? a[(NR+1)/2] : (a[NR/2]+a[NR/2+1])/2)}'; }
 now_us() { echo $(($(date +%s%N) / 1000)); }
 rss_at_60s() { # pid started_us

@@ -7,7 +7,6 @@
 set -euo pipefail
 
 source "$(dirname "$0")/../util/e2e.sh"
-fail() { echo "FAIL: $*"; exit 1; }
 source=${TAVRINK_SOURCE:?}
 require "to install a package" dpkg-deb apt-get lintian desktop-file-validate appstreamcli man xvfb-run dbus-run-session
 ! dpkg-query -W -f='${Status}' tavrink 2>/dev/null | grep -q "install ok" || skip "a tavrink package is installed here already"

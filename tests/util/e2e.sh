@@ -22,6 +22,11 @@ make_work() {
 
 pids=()
 cleanup() { kill "${pids[@]}" 2>/dev/null || true; wait 2>/dev/null || true; }
-fail() { echo "FAIL: $*"; tail -n 5 "$WORK"/*.log 2>/dev/null; cp "$WORK"/*.png /tmp/ 2>/dev/null || true; exit 1; }
+# Without WORK (a script that keeps no logs) it only says why.
+fail() {
+    echo "FAIL: $*"
+    [ -z "${WORK:-}" ] || { tail -n 5 "$WORK"/*.log 2>/dev/null; cp "$WORK"/*.png /tmp/ 2>/dev/null || true; }
+    exit 1
+}
 until_true() { for _ in $(seq "${TRIES:-40}"); do "$@" && return 0; sleep 0.25; done; return 1; }
 not() { ! "$@"; }
