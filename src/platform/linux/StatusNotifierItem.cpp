@@ -8,6 +8,7 @@
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
 #include <QDBusServiceWatcher>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QFontDatabase>
@@ -49,6 +50,13 @@ QStringList commandLine(uint pid)
     return arguments;
 }
 
+// The pictures hosts read by name live in the user's own runtime folder, not in the /tmp that
+// every account shares (hosts run as the same user).
+QString iconFolderTemplate()
+{
+    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    return (runtime.startsWith(u'/') && QFileInfo(runtime).isDir() ? runtime : QDir::tempPath()) + u"/Tavrink-XXXXXX"_s;
+}
 } // namespace
 
 StatusNotifierItem::StatusNotifierItem(QDBusConnection bus, QString id, std::unique_ptr<FallbackStatusItem> fallback,
@@ -57,6 +65,7 @@ StatusNotifierItem::StatusNotifierItem(QDBusConnection bus, QString id, std::uni
     , m_bus(std::move(bus))
     , m_id(std::move(id))
     , m_serviceName(u"org.kde.StatusNotifierItem-%1-1"_s.arg(::getpid()))
+    , m_iconDir(iconFolderTemplate())
     , m_menu(new ExportedMenu(this))
     , m_watcherWatcher(new QDBusServiceWatcher(kWatcherService, m_bus, QDBusServiceWatcher::WatchForOwnerChange, this))
     , m_fallback(std::move(fallback))
@@ -195,7 +204,11 @@ StatusNotifierItem::HostStyle StatusNotifierItem::hostStyleOf(const QStringList&
 // host that keeps dropping it is not flooded.
 void StatusNotifierItem::onItemUnregistered(const QString& service)
 {
-    if (!m_isShown || !m_isRegistered || (service != m_serviceName && !service.startsWith(m_bus.baseService())))
+    // Watchers name an item by its service name or by its unique name, alone or with the path
+    // after it; ":1.42" must not match ":1.420".
+    const QString unique = m_bus.baseService();
+    const bool isOurs = service == m_serviceName || service == unique || service.startsWith(unique + u'/');
+    if (!m_isShown || !m_isRegistered || !isOurs)
         return;
     m_isRegistered = false;
     m_reregistration.start(1000 << std::min(m_drops++, 6));
