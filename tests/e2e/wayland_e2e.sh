@@ -19,6 +19,10 @@ if [ "${1:-}" != --inner ]; then
     make_work
     source "$util/session_home.sh"
     sway_home "$work"
+    # nobody may not be able to enter the checkout (a clone in a 0700 folder): the session runs a
+    # copy of the bundle from the work folder.
+    cp -a "${TAVRINK_BUNDLE:?}" "$work/Tavrink.app"
+    TAVRINK_BUNDLE=$work/Tavrink.app
     for xwayland in disable enable; do
         printf 'xwayland %s\nbar swaybar_command waybar\nexec %s --no-public >%s 2>&1\n' \
             "$xwayland" "${TAVRINK_BUNDLE}/bin/tavrink" "$work/tavrink-$xwayland.log" >"$work/sway-$xwayland.conf"
