@@ -31,11 +31,13 @@ int main(int argc, char** argv)
             err << *error << '\n';
             return 2;
         }
-        const auto signer = CodeSignature::verify(arguments.at(3));
-        const QString* error = std::get_if<QString>(&signer);
-        const bool isMaker = !error && std::get<Minisign::PublicKey>(signer) == std::get<Minisign::PublicKey>(expected);
-        QTextStream(stdout) << (error ? *error : isMaker ? u"ok"_s : u"signed by another key"_s) << '\n';
-        return isMaker ? 0 : 1;
+        const auto refusal = CodeSignature::verify(arguments.at(3), std::get<Minisign::PublicKey>(expected));
+        QTextStream(stdout) << (!refusal ? u"ok"_s
+                                    : refusal->reason == CodeSignature::Refusal::Reason::OtherSigner
+                                    ? u"signed by another key"_s
+                                    : refusal->detail)
+                            << '\n';
+        return refusal ? 1 : 0;
     }
     const auto key = Release::readSecretKey(arguments.at(2));
     if (const QString* error = std::get_if<QString>(&key)) {

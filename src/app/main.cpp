@@ -28,6 +28,7 @@
 #include "settings/SettingsKey.h"
 #include "update/Translocation.h"
 #include "update/UpdateChecker.h"
+#include "update/UpdateFolder.h"
 
 #include <QApplication>
 #include <QDir>
@@ -129,8 +130,8 @@ int runPanel(int argc, char* argv[], const CommandLine::Options& options)
     JournalErrorLog updateLog{"com.kelvandrosi.TavrinkMac", "update"};
     LinuxBundleReplacer replacer;
     UpdateChecker updates({parts.network, parts.clock, alerts, updateLog, parts.settings, replacer,
-                           Minisign::parsePublicKey(TAVRINK_MAKER_PUBLIC_KEY).value_or(Minisign::PublicKey{}),
-                           BundleInfo::bundlePath(), QDir::tempPath(), std::nullopt});
+                           *Minisign::parsePublicKey(TAVRINK_MAKER_PUBLIC_KEY), // checked when configured
+                           BundleInfo::bundlePath(), UpdateFolder::standardCacheHome(), std::nullopt});
     TavrinkApp tavrink({parts.settings, parts.hostname, statusItem, clipboard, loginItems, alerts,
                         [&parts] { return parts.makeNetworkStatus(); }, BundleInfo::resourcesPath(), &updates});
     Translocation translocation(

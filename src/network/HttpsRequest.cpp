@@ -7,6 +7,11 @@
 #include <QSslCertificate>
 #include <QTimer>
 
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
+
 using namespace Qt::StringLiterals;
 
 HttpsRequest::HttpsRequest(QNetworkAccessManager* network, QUrl url, Options options, QObject* parent)
@@ -24,8 +29,10 @@ HttpsRequest::~HttpsRequest()
         m_reply->abort();
         m_reply->deleteLater();
     }
-    if (m_file && m_outcome != Outcome::Succeeded)
-        m_file->remove();
+    if (m_file && m_outcome != Outcome::Succeeded) {
+        m_file->close();
+        QFile::remove(m_options.destination); // a file opened from a descriptor has no name of its own
+    }
 }
 
 QSslConfiguration HttpsRequest::tlsConfiguration()
@@ -57,9 +64,16 @@ void HttpsRequest::start()
         return;
     }
     if (!m_options.destination.isEmpty()) {
+        // A new file, never one that is there already nor what a link there leads to, written only
+        // through this descriptor.
+        const int fd = ::open(QFile::encodeName(m_options.destination).constData(),
+                              O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
         m_file = std::make_unique<QFile>(m_options.destination);
-        if (!m_file->open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-            const QString error = u"Could not write %1: %2"_s.arg(m_options.destination, m_file->errorString());
+        if (fd < 0 || !m_file->open(fd, QIODevice::WriteOnly, QFile::AutoCloseHandle)) {
+            const QString error
+                = u"Could not write %1: %2"_s.arg(m_options.destination, QString::fromLocal8Bit(strerror(errno)));
+            if (fd >= 0)
+                ::close(fd);
             m_file.reset();
             QTimer::singleShot(0, this, [this, error] { finish(Outcome::FileError, error); });
             return;
@@ -141,7 +155,7 @@ void HttpsRequest::finish(Outcome outcome, const QString& error)
     if (m_file) {
         m_file->close();
         if (outcome != Outcome::Succeeded)
-            m_file->remove();
+            QFile::remove(m_options.destination);
     }
     // From the event loop: whoever hears it may destroy the request, which must not be on the stack then.
     QMetaObject::invokeMethod(this, &HttpsRequest::finished, Qt::QueuedConnection);

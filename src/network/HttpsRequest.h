@@ -42,7 +42,8 @@ public:
         /// How long the transfer may stand still.
         std::chrono::milliseconds timeout{60000};
         qint64 maximumBytes = 64 * 1024;
-        /// Where the body is written as it arrives; empty keeps it in memory.
+        /// A new file the body is written to as it arrives (nothing may be there yet); empty keeps
+        /// it in memory.
         QString destination;
         /// The authorities to trust; tlsConfiguration() when absent.
         std::optional<QSslConfiguration> tls;

@@ -15,6 +15,7 @@
 #include <climits>
 #include <cstdio>
 #include <cstring>
+#include <dirent.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -42,10 +43,10 @@ std::optional<QString> relocate(const QString& from, const QString& to)
     if (errno != EXDEV)
         return u"%1 cannot be moved to %2: %3"_s.arg(from, to, systemError());
     if (const auto error = copy(from, to)) {
-        QDir(to).removeRecursively();
+        remove(to);
         return error;
     }
-    QDir(from).removeRecursively();
+    remove(from);
     return std::nullopt;
 }
 
@@ -67,11 +68,37 @@ void removeAbandonedStaging(const QString& folder)
         bool isNumber = false;
         const pid_t owner = name.mid(prefix.size()).toInt(&isNumber);
         if (isNumber && owner > 0 && kill(owner, 0) != 0 && errno == ESRCH)
-            QDir(folder + u'/' + name).removeRecursively();
+            remove(folder + u'/' + name);
     }
 }
 
 } // namespace
+
+void remove(const QString& path)
+{
+    const QByteArray name = QFile::encodeName(path);
+    struct stat info { };
+    if (lstat(name.constData(), &info) != 0)
+        return;
+    if (!S_ISDIR(info.st_mode)) {
+        unlink(name.constData());
+        return;
+    }
+    // A folder left read-only (as an archive may ask) is opened up first, or nothing in it could go.
+    if ((info.st_mode & S_IRWXU) != S_IRWXU)
+        chmod(name.constData(), (info.st_mode & 07777) | S_IRWXU);
+    QList<QByteArray> children;
+    if (DIR* dir = opendir(name.constData())) {
+        while (const dirent* entry = readdir(dir)) {
+            if (strcmp(entry->d_name, ".") != 0 && strcmp(entry->d_name, "..") != 0)
+                children.append(name + '/' + entry->d_name);
+        }
+        closedir(dir);
+    }
+    for (const QByteArray& child : std::as_const(children))
+        remove(QFile::decodeName(child));
+    rmdir(name.constData());
+}
 
 QStringList contents(const QString& bundlePath)
 {
@@ -117,7 +144,8 @@ std::optional<QString> copy(const QString& bundlePath, const QString& destinatio
     // Modes last and deepest first, so that a read-only folder could still be filled.
     for (auto path = paths.crbegin(); path != paths.crend(); ++path) {
         struct stat info { };
-        lstat(QFile::encodeName(bundlePath + u'/' + *path).constData(), &info);
+        if (lstat(QFile::encodeName(bundlePath + u'/' + *path).constData(), &info) != 0)
+            return u"%1 cannot be read: %2"_s.arg(bundlePath + u'/' + *path, systemError());
         if (!S_ISLNK(info.st_mode)
             && chmod(QFile::encodeName(destination + u'/' + *path).constData(), info.st_mode & 07777) != 0)
             return u"%1's mode cannot be set: %2"_s.arg(destination + u'/' + *path, systemError());
@@ -167,19 +195,6 @@ std::variant<QString, Failure> swapIn(const QString& staged, const QString& dest
     return backup;
 }
 
-void removePath(const QString& path)
-{
-    struct stat info { };
-    const QByteArray name = QFile::encodeName(path);
-    if (lstat(name.constData(), &info) != 0)
-        return;
-    // A link is removed itself, never what it leads to.
-    if (S_ISDIR(info.st_mode))
-        QDir(path).removeRecursively();
-    else
-        unlink(name.constData());
-}
-
 } // namespace
 
 std::optional<QString> place(const QString& bundlePath, const QString& destination, BundleReplacer& replacer)
@@ -187,45 +202,42 @@ std::optional<QString> place(const QString& bundlePath, const QString& destinati
     const QString folder = QFileInfo(destination).absolutePath();
     const QString staged = stagingPath(folder);
     removeAbandonedStaging(folder);
-    removePath(staged);
+    remove(staged);
     if (const auto error = copy(bundlePath, staged)) {
-        removePath(staged);
+        remove(staged);
         return error;
     }
     const auto swapped = swapIn(staged, destination, replacer);
     if (const auto* failure = std::get_if<Failure>(&swapped)) {
-        removePath(staged);
+        remove(staged);
         return failure->message;
     }
-    removePath(std::get<QString>(swapped));
+    remove(std::get<QString>(swapped));
     return std::nullopt;
 }
 
-std::optional<QString> install(const QString& newBundle, const QString& installedBundle, const QString& workFolder,
+std::optional<QString> install(const QString& newBundle, const QString& installedBundle,
                                const Minisign::PublicKey& pinnedKey, BundleReplacer& replacer)
 {
     const QString folder = QFileInfo(installedBundle).absolutePath();
     const QString staged = stagingPath(folder);
-    const QString old = workFolder + u"/Tavrink-old.app"_s;
     removeAbandonedStaging(folder);
-    removePath(staged);
+    remove(staged);
     if (const auto error = relocate(newBundle, staged))
         return error;
     // The copy is what will run: it must be what was verified.
-    const auto signer = CodeSignature::verify(staged);
-    if (!std::holds_alternative<Minisign::PublicKey>(signer) || std::get<Minisign::PublicKey>(signer) != pinnedKey) {
-        removePath(staged);
+    if (CodeSignature::verify(staged, pinnedKey)) {
+        remove(staged);
         return u"The update changed on its way into %1."_s.arg(folder);
     }
     const auto swapped = swapIn(staged, installedBundle, replacer);
     if (const auto* failure = std::get_if<Failure>(&swapped)) {
-        removePath(staged);
+        remove(staged);
         return failure->message;
     }
-    // Keeping the old bundle is not worth failing for.
-    const QString aside = std::get<QString>(swapped);
-    if (!aside.isEmpty() && relocate(aside, old))
-        removePath(aside);
+    // The relaunch starts the installed path, so the old bundle has no use left; nothing else
+    // would ever remove it.
+    remove(std::get<QString>(swapped));
     return std::nullopt;
 }
 

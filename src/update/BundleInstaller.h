@@ -13,6 +13,8 @@ class BundleReplacer;
 /// installed path holds anything but a whole bundle, where the file system allows it.
 namespace BundleInstaller {
 
+/// Removes what is at path and all it holds; a link is removed itself, never what it leads to.
+void remove(const QString& path);
 /// Every path in the bundle, relative, a folder before what it holds; links are not followed.
 QStringList contents(const QString& bundlePath);
 /// Copies a bundle, links as links and modes as they are, to destination (which must not exist).
@@ -26,9 +28,9 @@ std::optional<QString> place(const QString& bundlePath, const QString& destinati
 /// Stages newBundle beside the installed bundle (same file system, so that the swap is one
 /// rename), checks the staged copy's signature once more against the pinned key, then swaps:
 /// one exchange where supported, else two moves with the first undone when the second fails.
-/// The old bundle ends as Tavrink-old.app in workFolder. The system's words on failure, with the
-/// installed bundle as it was.
-std::optional<QString> install(const QString& newBundle, const QString& installedBundle, const QString& workFolder,
+/// The old bundle is removed once the new one is in place. The system's words on failure, with
+/// the installed bundle as it was.
+std::optional<QString> install(const QString& newBundle, const QString& installedBundle,
                                const Minisign::PublicKey& pinnedKey, BundleReplacer& replacer);
 
 } // namespace BundleInstaller

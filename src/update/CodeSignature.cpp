@@ -191,25 +191,29 @@ std::optional<QString> sign(const QString& bundlePath, const Minisign::SecretKey
     return std::nullopt;
 }
 
-std::variant<Minisign::PublicKey, QString> verify(const QString& bundlePath)
+std::optional<Refusal> verify(const QString& bundlePath, const Minisign::PublicKey& pinnedKey)
 {
+    const auto invalid = [](const QString& detail) { return Refusal{Refusal::Reason::Invalid, detail}; };
     const QDir signature(bundlePath + u'/' + QLatin1String(folder));
     const QStringList present
         = signature.entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
     if (present != kSignatureFiles)
-        return u"The bundle's signature folder does not hold exactly its three files."_s;
+        return invalid(u"The bundle's signature folder does not hold exactly its three files."_s);
     constexpr qint64 kLimit = 64 << 20;
     const auto signed_ = readSmallFile(signature.filePath(u"CodeResources"_s), kLimit);
     const auto minisig = readSmallFile(signature.filePath(u"CodeResources.minisig"_s), 4096);
-    const auto signer = readSmallFile(signature.filePath(u"signer.pub"_s), 4096);
-    const std::optional<Minisign::PublicKey> key = signer ? Minisign::parsePublicKey(*signer) : std::nullopt;
-    if (!signed_ || !minisig || !key)
-        return u"The bundle's signature files cannot be read."_s;
-    if (!Minisign::verify(*key, *signed_, *minisig))
-        return u"The signature of CodeResources is not valid for the bundle's key."_s;
+    const std::optional<Minisign::Signature> parsed = minisig ? Minisign::parseSignature(*minisig) : std::nullopt;
+    if (!signed_ || !parsed)
+        return invalid(u"The bundle's signature files cannot be read."_s);
+    if (parsed->keyId != pinnedKey.keyId)
+        return Refusal{Refusal::Reason::OtherSigner,
+                       u"Signed by key %1, not by the pinned key %2."_s.arg(
+                           QString::fromLatin1(parsed->keyId.toHex()), QString::fromLatin1(pinnedKey.keyId.toHex()))};
+    if (!Minisign::verify(pinnedKey, *signed_, *minisig))
+        return invalid(u"The signature of CodeResources is not valid for the pinned key."_s);
     const auto listing = resources(bundlePath);
     if (const QString* error = std::get_if<QString>(&listing))
-        return *error;
+        return invalid(*error);
     const QByteArray& now = std::get<QByteArray>(listing);
     if (now != *signed_) {
         const QList<QByteArray> before = signed_->split('\n');
@@ -219,10 +223,10 @@ std::variant<Minisign::PublicKey, QString> verify(const QString& bundlePath)
             return found == a.cend() ? QString() : QString::fromUtf8(*found);
         };
         const QString signedOnly = differs(before, after);
-        return u"The bundle's files are not the ones that were signed (%1)."_s.arg(
-            signedOnly.isEmpty() ? u"now also: "_s + differs(after, before) : u"signed: "_s + signedOnly);
+        return invalid(u"The bundle's files are not the ones that were signed (%1)."_s.arg(
+            signedOnly.isEmpty() ? u"now also: "_s + differs(after, before) : u"signed: "_s + signedOnly));
     }
-    return *key;
+    return std::nullopt;
 }
 
 } // namespace CodeSignature

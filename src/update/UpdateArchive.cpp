@@ -4,7 +4,6 @@
 #include "update/ArchiveUnpacker.h"
 #include "update/CodeSignature.h"
 
-#include <QDir>
 #include <QFileInfo>
 
 using namespace Qt::StringLiterals;
@@ -14,22 +13,18 @@ namespace UpdateArchive {
 std::variant<QString, Failure> prepare(const QString& archivePath, const QString& workFolder,
                                        const Minisign::PublicKey& pinnedKey, const std::optional<QString>& version)
 {
-    // Leftovers of an earlier attempt go first; a failure shows when the folder is made again.
-    QDir(workFolder).removeRecursively();
     if (const std::optional<QString> error = ArchiveUnpacker::unpack(archivePath, workFolder))
         return Failure{notUnpacked, *error};
     const QString bundle = workFolder + u"/Tavrink.app"_s;
     const QFileInfo info(bundle);
     if (!info.exists() && !info.isSymLink())
         return Failure{noBundle, u"Nothing named Tavrink.app at the archive's top level."_s};
-    const auto signer = CodeSignature::verify(bundle);
-    if (const QString* error = std::get_if<QString>(&signer))
-        return Failure{invalidSignature, *error};
-    if (std::get<Minisign::PublicKey>(signer) != pinnedKey)
-        return Failure{
-            notSignedByMaker,
-            u"Signed by key %1, not by the key of team %2."_s.arg(
-                QString::fromLatin1(std::get<Minisign::PublicKey>(signer).keyId.toHex()), QLatin1String(makerTeam))};
+    if (const auto refusal = CodeSignature::verify(bundle, pinnedKey)) {
+        if (refusal->reason == CodeSignature::Refusal::Reason::OtherSigner)
+            return Failure{notSignedByMaker,
+                           u"%1 The pinned key is team %2's."_s.arg(refusal->detail, QLatin1String(makerTeam))};
+        return Failure{invalidSignature, refusal->detail};
+    }
     if (version) {
         // Info.json is among the signed files: a signed older release cannot pass for this one.
         const std::optional<QString> signedVersion

@@ -27,7 +27,7 @@ inline const QString invalidSignature = QStringLiteral("The update's code signat
 inline const QString notSignedByMaker = QStringLiteral("The update was not signed by Brenlow.");
 inline const QString wrongVersion = QStringLiteral("The update is not the version that was offered.");
 
-/// Unpacks the archive into workFolder (which is removed first), then checks that Tavrink.app
+/// Unpacks the archive into workFolder (which must not exist yet), then checks that Tavrink.app
 /// stands at its top level, that its signature holds, that the signer is the pinned key and,
 /// when a version is given, that the bundle's signed Info.json has exactly that version. The new
 /// bundle's path, or the first failure.

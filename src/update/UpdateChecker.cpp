@@ -9,9 +9,9 @@
 #include "settings/DefaultsStore.h"
 #include "update/BundleInstaller.h"
 #include "update/UpdateArchive.h"
+#include "update/UpdateFolder.h"
 
 #include <QCoreApplication>
-#include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QJsonParseError>
@@ -103,6 +103,7 @@ UpdateChecker::~UpdateChecker() = default;
 void UpdateChecker::start()
 {
     using namespace std::chrono_literals;
+    UpdateFolder::clearAbandoned(m_parts.cacheFolder); // what an update killed before this launch left
     // The day is counted from the start of the previous check, sleep included.
     m_firstCheck = m_parts.clock.schedule(30s, false, [this] {
         check(false);
@@ -116,6 +117,7 @@ void UpdateChecker::check(bool interactive)
         return;
     m_isChecking = true;
     m_isInteractive = interactive;
+    UpdateFolder::clearAbandoned(m_parts.cacheFolder);
     const QVariant stored = m_parts.settings.value(u"UpdateManifestURL"_s);
     const auto url = manifestURL(stored.isValid() ? std::optional(stored.toString()) : std::nullopt);
     if (const QString* error = std::get_if<QString>(&url)) {
@@ -139,8 +141,19 @@ void UpdateChecker::check(bool interactive)
 
 QString UpdateChecker::currentVersion() const
 {
+    // A copy outside a bundle is the version it was built as.
     return BundleInfo::infoString(u"CFBundleShortVersionString"_s, m_parts.bundlePath + u"/bin/tavrink"_s)
-        .value_or(u"0"_s);
+        .value_or(QCoreApplication::applicationVersion());
+}
+
+std::optional<QString> UpdateChecker::whyNotReplaceable() const
+{
+    if (m_parts.bundlePath.isEmpty())
+        return u"Tavrink does not run from an application bundle, so it cannot replace itself."_s;
+    // The package manager owns this copy: the user is told, and it is never replaced from here.
+    if (BundleInfo::isPackaged(m_parts.bundlePath))
+        return u"Update Tavrink with your package manager."_s;
+    return std::nullopt;
 }
 
 void UpdateChecker::onManifest()
@@ -168,14 +181,12 @@ void UpdateChecker::onManifest()
 
 void UpdateChecker::offer(const Manifest& manifest)
 {
-    if (BundleInfo::isPackaged(m_parts.bundlePath)) {
-        // The package manager owns this copy: the user is told, and it is never replaced from here.
+    if (const std::optional<QString> reason = whyNotReplaceable()) {
         if (m_isInteractive)
-            m_parts.alerts.present(
-                {u"Tavrink %1 is available"_s.arg(manifest.version),
-                 u"Version %1 is available. Update Tavrink with your package manager."_s.arg(manifest.version),
-                 {},
-                 Alert::Style::Informational});
+            m_parts.alerts.present({u"Tavrink %1 is available"_s.arg(manifest.version),
+                                    u"Version %1 is available. %2"_s.arg(manifest.version, *reason),
+                                    {},
+                                    Alert::Style::Informational});
         end();
         return;
     }
@@ -191,11 +202,15 @@ void UpdateChecker::offer(const Manifest& manifest)
         return;
     }
     m_offered = manifest;
-    const QString archive = m_parts.temporaryFolder + u"/tavrink-update.zip"_s;
-    QFile::remove(archive);
+    auto attempt = UpdateFolder::begin(m_parts.cacheFolder);
+    if (const QString* error = std::get_if<QString>(&attempt)) {
+        fail(*error);
+        return;
+    }
+    m_attempt = std::move(std::get<std::unique_ptr<UpdateFolder::Attempt>>(attempt));
     m_request = std::make_unique<HttpsRequest>(
         &m_parts.network, manifest.url,
-        HttpsRequest::Options{std::chrono::seconds(60), maximumArchiveBytes, archive, m_parts.tls});
+        HttpsRequest::Options{std::chrono::seconds(60), maximumArchiveBytes, m_attempt->archivePath(), m_parts.tls});
     connect(m_request.get(), &HttpsRequest::finished, this, &UpdateChecker::onDownloaded);
     m_request->start();
 }
@@ -208,28 +223,26 @@ void UpdateChecker::onDownloaded()
         fail(request->errorString());
         return;
     }
-    if (const std::optional<QString> error = install(m_parts.temporaryFolder + u"/tavrink-update.zip"_s)) {
+    if (const std::optional<QString> error = install(m_attempt->archivePath())) {
         fail(*error);
         return;
     }
     // A failed relaunch leaves the new version for the next start; quitting is still right.
     if (!m_parts.replacer.relaunch(m_parts.bundlePath))
         m_parts.log.error(u"The update is installed, but Tavrink could not be started again."_s);
+    m_attempt.reset();
     Q_EMIT quitRequested();
 }
 
 std::optional<QString> UpdateChecker::install(const QString& archivePath)
 {
-    const QString work
-        = m_parts.temporaryFolder + u"/tavrink-update-"_s + QString::number(QCoreApplication::applicationPid());
-    const auto prepared = UpdateArchive::prepare(archivePath, work, m_parts.pinnedKey, m_offered->version);
+    const auto prepared
+        = UpdateArchive::prepare(archivePath, m_attempt->workFolder(), m_parts.pinnedKey, m_offered->version);
     if (const auto* failure = std::get_if<UpdateArchive::Failure>(&prepared)) {
         m_parts.log.error(u"Update %1 refused: %2"_s.arg(m_offered->version, failure->detail));
         return failure->message;
     }
-    if (m_parts.bundlePath.isEmpty())
-        return u"Tavrink does not run from an application bundle, so it cannot replace itself."_s;
-    return BundleInstaller::install(std::get<QString>(prepared), m_parts.bundlePath, work, m_parts.pinnedKey,
+    return BundleInstaller::install(std::get<QString>(prepared), m_parts.bundlePath, m_parts.pinnedKey,
                                     m_parts.replacer);
 }
 
@@ -243,5 +256,6 @@ void UpdateChecker::end()
 {
     m_isChecking = false;
     m_offered.reset();
+    m_attempt.reset(); // whatever the outcome, nothing of the attempt stays
     Q_EMIT checkEnded();
 }

@@ -12,6 +12,9 @@
 #include <optional>
 #include <variant>
 
+namespace UpdateFolder {
+class Attempt;
+}
 class AlertPresenter;
 class BundleReplacer;
 class Clock;
@@ -45,8 +48,8 @@ public:
         Minisign::PublicKey pinnedKey;
         /// The running bundle; empty when Tavrink does not run from one.
         QString bundlePath;
-        /// Where the download and the work folder go.
-        QString temporaryFolder;
+        /// The user's cache folder; every file of an update lives in tavrink/update inside it.
+        QString cacheFolder;
         /// The authorities to trust; the program's own rules when absent.
         std::optional<QSslConfiguration> tls;
     };
@@ -84,6 +87,7 @@ Q_SIGNALS:
 
 private:
     QString currentVersion() const;
+    std::optional<QString> whyNotReplaceable() const;
     void onManifest();
     void offer(const Manifest& manifest);
     void onDownloaded();
@@ -95,6 +99,8 @@ private:
     bool m_isChecking = false;
     bool m_isInteractive = false;
     std::optional<Manifest> m_offered;
+    // Declared before the request, so that a transfer under way is abandoned before its folder goes.
+    std::unique_ptr<UpdateFolder::Attempt> m_attempt;
     std::unique_ptr<HttpsRequest> m_request;
     std::unique_ptr<ClockTimer> m_firstCheck;
     std::unique_ptr<ClockTimer> m_dailyCheck;

@@ -2,10 +2,11 @@
 # The update as a user meets it, under Xvfb in xfce4-panel: a Tavrink bundle of version 1.0
 # installed in the user's applications folder (HOME is a temporary folder, so no move is
 # offered), a signed 1.1 made with tavrink-release and served with its manifest by an HTTPS
-# server on 127.0.0.1 (a certificate made for the run, trusted through SSL_CERT_FILE). "Check for Updates…" offers 1.1; "Install and Relaunch" puts it in
-# place, the old bundle in the work folder, and the relaunched item's menu reads
-# "About Tavrink 1.1"; a second check says it is up to date; then xdg-open tavrink://settings
-# brings up the running copy's settings window.
+# server on 127.0.0.1 (a certificate made for the run, trusted through SSL_CERT_FILE).
+# "Check for Updates…" offers 1.1; "Install and Relaunch" puts it in place, leaving nothing in
+# /tmp (TMPDIR is unset, as in a desktop session) nor in ~/.cache/tavrink/update, and the
+# relaunched item's menu reads "About Tavrink 1.1"; a second check says it is up to date; then
+# xdg-open tavrink://settings brings up the running copy's settings window.
 # The build must pin the test maker key of this folder (the ci and asan presets do). Exit 77: skipped.
 set -euo pipefail
 
@@ -21,7 +22,7 @@ if [ "${1:-}" != --inner ]; then
     make_work
     trap 'pkill -f "$work/Applications" 2>/dev/null || true; rm -rf "$work"' EXIT
     mkdir -p "$work/config/xfce4/xfconf/xfce-perchannel-xml" "$work/config/kelvandrosi" \
-        "$work/Applications" "$work/release" "$work/www" "$work/tmp"
+        "$work/Applications" "$work/release" "$work/www"
     cp "$here/xfce4-panel.xml" "$work/config/xfce4/xfconf/xfce-perchannel-xml/"
     set_version() { python3 -c 'import json, sys
 info = json.load(open(sys.argv[1])); info["CFBundleShortVersionString"] = sys.argv[2]
@@ -35,7 +36,7 @@ json.dump(info, open(sys.argv[1], "w"), indent=4)' "$1/Info.json" "$2"; }
     openssl req -x509 -newkey rsa:2048 -nodes -keyout "$work/key.pem" -out "$work/cert.pem" -days 1 \
         -subj /CN=127.0.0.1 -addext subjectAltName=IP:127.0.0.1 2>/dev/null
     printf '[General]\nUpdateManifestURL=https://127.0.0.1:8443/appcast.json\n' >"$work/config/kelvandrosi/Tavrink.conf"
-    env HOME="$work" XDG_CONFIG_HOME="$work/config" XDG_RUNTIME_DIR="$work/run" TMPDIR="$work/tmp" \
+    env -u TMPDIR -u XDG_CACHE_HOME HOME="$work" XDG_CONFIG_HOME="$work/config" XDG_RUNTIME_DIR="$work/run" \
         SSL_CERT_FILE="$work/cert.pem" WORK="$work" unshare --uts --net dbus-run-session -- bash "$0" --inner
     exit $?
 fi
@@ -69,19 +70,20 @@ click_word "$menu" "^Check"
 OCR_LIGHT=1 until_true shows "$dialog" "Tavrink 1\.1 .*available" || fail "no offer of 1.1"
 OCR_LIGHT=1 shows "$dialog" "Faster lookups" || fail "the offer does not show the release notes"
 echo "ok: 'Check for Updates…' offers Tavrink 1.1 with its notes"
+shared_before=$(ls -A /tmp)
 OCR_LIGHT=1 click_word "$dialog" "^Install"
 
 relaunched() { pgrep -f "^$installed/bin/tavrink" | grep -v -x "$first" >/dev/null; }
 TRIES=80 until_true relaunched || fail "no Tavrink was started again from $installed"
 until_true not kill -0 "$first" 2>/dev/null || fail "the 1.0 process did not quit"
 grep -q '"1.1"' "$installed/Info.json" || fail "the installed bundle is not 1.1"
-grep -q '"1.0"' "$WORK/tmp/tavrink-update-$first/Tavrink-old.app/Info.json" ||
-    fail "the old bundle is not in the work folder"
+[ -z "$(ls -A "$HOME/.cache/tavrink/update")" ] || fail "the update left $(ls -A "$HOME/.cache/tavrink/update")"
+[ "$(ls -A /tmp)" = "$shared_before" ] || fail "the update changed /tmp: $(diff <(echo "$shared_before") <(ls -A /tmp))"
 [ "$(ls -A "$WORK/Applications")" = Tavrink.app ] || fail "something was left beside the bundle: $(ls -A "$WORK/Applications")"
 "$TAVRINK_TOOLS/tavrink-sign" verify --public-key "$here/maker-test.pub" "$installed" >/dev/null ||
     fail "the installed bundle's signature does not verify"
 open_menu "About Tavrink 1.1"
-echo "ok: 'Install and Relaunch' installs 1.1 in place and the relaunched item says 'About Tavrink 1.1'"
+echo "ok: 'Install and Relaunch' installs 1.1 in place, leaves nothing behind, and the relaunched item says 'About Tavrink 1.1'"
 
 # The relaunched copy looks up its public address (it was started without --no-public) and the
 # menu gains the status row when the lookup fails. GTK keeps an open menu's height when rows come,

@@ -60,7 +60,7 @@ private Q_SLOTS:
         QTest::addColumn<int>("status");
         QTest::addColumn<int>("size"); // of the body; the cap is 10 bytes
         QTest::addColumn<QByteArray>("redirect"); // "http" or "https": to this server
-        QTest::addColumn<bool>("toFile");
+        QTest::addColumn<bool>("toFile"); // else in memory
         QTest::addColumn<int>("outcome");
         QTest::addColumn<QByteArray>("received"); // in memory or in the file
         const QByteArray full(10, 'x');
@@ -78,6 +78,9 @@ private Q_SLOTS:
             << 302 << 0 << QByteArray("https") << false << int(Outcome::Succeeded) << QByteArray("moved");
         QTest::newRow("a redirect to http is not")
             << 302 << 0 << QByteArray("http") << true << int(Outcome::NotHttps) << QByteArray();
+        // Another account's link at the file's name: neither followed nor removed.
+        QTest::newRow("a link where the file goes")
+            << 200 << 10 << QByteArray("planted") << true << int(Outcome::FileError) << QByteArray("victim");
     }
     void request()
     {
@@ -88,6 +91,9 @@ private Q_SLOTS:
         QFETCH(int, outcome);
         QFETCH(QByteArray, received);
         const auto echo = server({});
+        const bool isPlanted = redirect == "planted";
+        if (isPlanted)
+            redirect.clear();
         const QByteArray target = redirect + "://127.0.0.1:" + QByteArray::number(echo->url().port()) + "/moved";
         echo->setHandler([&](int index) {
             return index > 0 ? Reply{200, "moved"}
@@ -95,16 +101,18 @@ private Q_SLOTS:
         });
         QTemporaryDir dir;
         const QString file = toFile ? dir.filePath(u"download"_s) : QString();
+        if (isPlanted)
+            QVERIFY(writeFile(dir.filePath(u"victim"_s), "victim") && QFile::link(dir.filePath(u"victim"_s), file));
         HttpsRequest request(&m_network, echo->url(), {5000ms, 10, file, std::nullopt});
         QSignalSpy finished(&request, &HttpsRequest::finished);
         request.start();
         QVERIFY(finished.wait(10000));
         QCOMPARE(int(request.outcome()), outcome);
         QCOMPARE(request.errorString().isEmpty(), outcome == int(Outcome::Succeeded));
-        QCOMPARE(request.status(), redirect == "http" ? 302 : redirect == "https" ? 200 : status);
+        QCOMPARE(request.status(), isPlanted ? 0 : redirect == "http" ? 302 : redirect == "https" ? 200 : status);
         QCOMPARE(toFile ? readFile(file) : request.body(), received);
-        QCOMPARE(QFile::exists(file), toFile && outcome == int(Outcome::Succeeded));
-        QCOMPARE(echo->requestCount(), redirect == "https" ? 2 : 1);
+        QCOMPARE(QFile::exists(file), isPlanted || (toFile && outcome == int(Outcome::Succeeded)));
+        QCOMPARE(echo->requestCount(), isPlanted ? 0 : redirect == "https" ? 2 : 1);
     }
 
     void httpAddressesAndUntrustedServersAreNeverAsked()

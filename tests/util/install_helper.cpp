@@ -1,5 +1,5 @@
 // Runs one install in a process of its own, so that a test can kill it at any moment:
-//   tavrink_install_helper NEW_BUNDLE INSTALLED_BUNDLE WORK_FOLDER PUBLIC_KEY_TEXT
+//   tavrink_install_helper NEW_BUNDLE INSTALLED_BUNDLE PUBLIC_KEY_TEXT
 // Prints "ready" just before the install starts and the microseconds it took when it ends.
 
 #include "platform/linux/LinuxBundleReplacer.h"
@@ -14,9 +14,9 @@ int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
     const QStringList arguments = app.arguments();
-    if (arguments.size() != 5)
+    if (arguments.size() != 4)
         return 2;
-    const auto key = Minisign::parsePublicKey(arguments[4].toUtf8());
+    const auto key = Minisign::parsePublicKey(arguments[3].toUtf8());
     if (!key)
         return 2;
     LinuxBundleReplacer replacer;
@@ -24,7 +24,7 @@ int main(int argc, char** argv)
     std::fflush(stdout);
     QElapsedTimer timer;
     timer.start();
-    const auto error = BundleInstaller::install(arguments[1], arguments[2], arguments[3], *key, replacer);
+    const auto error = BundleInstaller::install(arguments[1], arguments[2], *key, replacer);
     std::printf("%lld\n", static_cast<long long>(timer.nsecsElapsed() / 1000));
     if (error)
         std::fprintf(stderr, "%s\n", qPrintable(*error));
