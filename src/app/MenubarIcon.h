@@ -5,8 +5,8 @@
 #include <QString>
 
 /// The panel item's template icon: 18 by 18 points, from MenubarIconTemplate.png, @2x and @3x.
-/// A template is a mask: only its alpha channel counts, and the panel may tint it to match its
-/// own foreground colour (light on a dark panel, dark on a light one).
+/// A template is a mask: only its alpha channel counts. Panels do not tint pictures, so the panel
+/// item draws the shape itself, in colours that read on light and dark panels.
 namespace MenubarIcon {
 
 /// The side of the icon, in points.

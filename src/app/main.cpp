@@ -121,7 +121,8 @@ int runPanel(int argc, char* argv[], const CommandLine::Options& options)
         QCoreApplication::quit();
     };
     Parts parts(options);
-    StatusNotifierItem statusItem(QDBusConnection::sessionBus(), applicationId, std::make_unique<ClassicTrayIcon>());
+    StatusNotifierItem statusItem(QDBusConnection::sessionBus(), applicationId,
+                                  BundleInfo::resourcesPath() + u"/icons"_s, std::make_unique<ClassicTrayIcon>());
     JournalErrorLog clipboardLog{"com.kelvandrosi.TavrinkMac", "clipboard"};
     WaylandClipboard clipboard(std::make_unique<QtClipboard>(), clipboardLog);
     XdgAutostartLoginItem loginItems(XdgAutostartLoginItem::standardAutostartFolder(), BundleInfo::currentExecutable(),

@@ -16,7 +16,7 @@ public:
     /// Shows the text as the item's label, or the icon when the text is empty.
     virtual void setLabel(const QString& text) = 0;
     /// The template icon at its scales (18 points wide at 1x, 2x and 3x), shown when there is no
-    /// label. Only its shape counts: the panel item draws it in the panel's foreground colour.
+    /// label. Only its shape counts: the panel item draws it in colours that read on the panel.
     virtual void setIcon(const QList<QByteArray>& pngRepresentations) = 0;
     /// The application's own, coloured icon, for trays that cannot take a template in the panel's colour.
     virtual void setApplicationIcon(const QByteArray& png) = 0;

@@ -103,7 +103,8 @@ private Q_SLOTS:
                                       << Style::SquarePicture;
         QTest::newRow("xfce, another plugin")
             << QStringList{wrapper, plugins + u"libindicator-plugin.so"_s} << Style::WidePicture;
-        QTest::newRow("plasma") << QStringList{u"/usr/bin/kded5"_s} << Style::SquarePicture;
+        QTest::newRow("plasma") << QStringList{u"/usr/bin/kded5"_s} << Style::SymbolicIcon;
+        QTest::newRow("lxqt") << QStringList{u"lxqt-panel"_s} << Style::SquarePicture;
         QTest::newRow("waybar") << QStringList{u"waybar"_s, u"-b"_s, u"bar-0"_s} << Style::WidePicture;
         QTest::newRow("gone") << QStringList{} << Style::WidePicture;
     }

@@ -2,6 +2,7 @@
 
 #include "platform/linux/DBusMenuDBus.h"
 #include "platform/linux/ExportedMenu.h"
+#include "platform/linux/PanelPictures.h"
 #include "platform/linux/StatusNotifierItemDBus.h"
 
 #include <QDBusConnectionInterface>
@@ -11,8 +12,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QFontDatabase>
-#include <QFontMetrics>
 #include <QImage>
 #include <QPainter>
 
@@ -25,19 +24,11 @@ using namespace Qt::StringLiterals;
 namespace {
 
 const QString kWatcherService = u"org.kde.StatusNotifierWatcher"_s;
-// Panels are dark more often than not; the template artwork is drawn in this colour.
-const QColor kForeground(0xee, 0xee, 0xee);
-constexpr int kPanelHeight = 22;
-
-// The template's shape in the panel's foreground colour.
-QImage tinted(const QByteArray& png)
-{
-    QImage image = QImage::fromData(png, "PNG").convertToFormat(QImage::Format_ARGB32_Premultiplied);
-    QPainter painter(&image);
-    painter.setCompositionMode(QPainter::CompositionMode_SourceIn);
-    painter.fillRect(image.rect(), kForeground);
-    return image;
-}
+constexpr int kPanelHeight = PanelPictures::panelHeight;
+// In the icon theme the item is given: a symbolic icon that hosts which recolour such icons draw
+// in their own text colour.
+const QString kSymbolicIcon = u"tavrink-symbolic"_s;
+const QString kSymbolicIconFile = u"/hicolor/scalable/status/tavrink-symbolic.svg"_s;
 
 QStringList commandLine(uint pid)
 {
@@ -59,11 +50,12 @@ QString iconFolderTemplate()
 }
 } // namespace
 
-StatusNotifierItem::StatusNotifierItem(QDBusConnection bus, QString id, std::unique_ptr<FallbackStatusItem> fallback,
-                                       QObject* parent)
+StatusNotifierItem::StatusNotifierItem(QDBusConnection bus, QString id, QString iconTheme,
+                                       std::unique_ptr<FallbackStatusItem> fallback, QObject* parent)
     : StatusItem(parent)
     , m_bus(std::move(bus))
     , m_id(std::move(id))
+    , m_iconTheme(QFileInfo::exists(iconTheme + kSymbolicIconFile) ? std::move(iconTheme) : QString())
     , m_serviceName(u"org.kde.StatusNotifierItem-%1-1"_s.arg(::getpid()))
     , m_iconDir(iconFolderTemplate())
     , m_menu(new ExportedMenu(this))
@@ -117,7 +109,7 @@ void StatusNotifierItem::setIcon(const QList<QByteArray>& pngRepresentations)
         m_fallback->setIcon(pngRepresentations);
     m_icon.clear();
     for (const QByteArray& png : pngRepresentations)
-        m_icon.append(tinted(png));
+        m_icon.append(PanelPictures::icon(png));
     writeIcons();
     Q_EMIT appearanceChanged();
 }
@@ -159,17 +151,34 @@ void StatusNotifierItem::show()
         updateFallback();
 }
 
+bool StatusNotifierItem::isShowingSymbolicIcon() const
+{
+    return m_hostStyle == HostStyle::SymbolicIcon && !m_iconTheme.isEmpty();
+}
+
 QString StatusNotifierItem::iconName() const
 {
-    if (m_label.isEmpty() || m_hostStyle == HostStyle::SquarePicture)
-        return u"tavrink-icon-%1"_s.arg(m_iconGeneration);
-    return m_hostStyle == HostStyle::Label ? u"tavrink-blank"_s : QString();
+    if (isShowingSymbolicIcon())
+        return kSymbolicIcon;
+    if (!m_label.isEmpty() && m_hostStyle == HostStyle::Label)
+        return u"tavrink-blank"_s;
+    if (!m_label.isEmpty() && m_hostStyle == HostStyle::WidePicture)
+        return QString(); // the hostname's picture, as a pixmap
+    return u"tavrink-icon-%1"_s.arg(m_iconGeneration);
+}
+
+QString StatusNotifierItem::iconThemePath() const
+{
+    return isShowingSymbolicIcon() ? m_iconTheme : m_iconDir.path();
 }
 
 DBusImageList StatusNotifierItem::iconPixmap() const
 {
     DBusImageList images;
-    if (m_label.isEmpty() || m_hostStyle == HostStyle::SquarePicture) {
+    // Plasma draws a pixmap whenever there is one, and the named icon only otherwise.
+    if (isShowingSymbolicIcon())
+        return images;
+    if (m_label.isEmpty() || m_hostStyle == HostStyle::SquarePicture || m_hostStyle == HostStyle::SymbolicIcon) {
         for (const QImage& image : m_icon)
             images.append(DBusImage::fromImage(image));
     } else if (m_hostStyle == HostStyle::Label) {
@@ -177,8 +186,8 @@ DBusImageList StatusNotifierItem::iconPixmap() const
         blank.fill(Qt::transparent);
         images.append(DBusImage::fromImage(blank));
     } else {
-        images.append(DBusImage::fromImage(textImage(1)));
-        images.append(DBusImage::fromImage(textImage(2)));
+        images.append(DBusImage::fromImage(PanelPictures::text(m_label, 1)));
+        images.append(DBusImage::fromImage(PanelPictures::text(m_label, 2)));
     }
     return images;
 }
@@ -187,11 +196,15 @@ StatusNotifierItem::HostStyle StatusNotifierItem::hostStyleOf(const QStringList&
 {
     static const QStringList labelHosts{u"ayatana-indicator-application-service"_s, u"indicator-application-service"_s,
                                         u"gnome-shell"_s};
-    // Plasma's watcher lives in kded; xfce4-panel's systray plugin runs in the panel's plugin wrapper.
-    static const QStringList squaringHosts{u"kded5"_s, u"kded6"_s};
+    // Plasma's watcher lives in kded; LXQt's is the panel itself; xfce4-panel's systray plugin
+    // runs in the panel's plugin wrapper.
+    static const QStringList recolouringHosts{u"kded5"_s, u"kded6"_s};
+    static const QStringList squaringHosts{u"lxqt-panel"_s};
     const QString program = QFileInfo(commandLine.value(0)).fileName();
     if (labelHosts.contains(program))
         return HostStyle::Label;
+    if (recolouringHosts.contains(program))
+        return HostStyle::SymbolicIcon;
     if (squaringHosts.contains(program)
         || (program.startsWith(u"wrapper-"_s) && QFileInfo(commandLine.value(1)).fileName() == u"libsystray.so"_s))
         return HostStyle::SquarePicture;
@@ -283,21 +296,4 @@ void StatusNotifierItem::writeIcons()
     QFile::remove(m_iconDir.filePath(u"tavrink-icon-%1.png"_s.arg(m_iconGeneration - 1)));
     if (!m_icon.isEmpty())
         m_icon.constLast().save(m_iconDir.filePath(u"tavrink-icon-%1.png"_s.arg(m_iconGeneration)));
-}
-
-QImage StatusNotifierItem::textImage(int scale) const
-{
-    QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
-    font.setWeight(QFont::DemiBold);
-    font.setPixelSize(13 * scale);
-    const QFontMetrics metrics(font);
-    const int height = kPanelHeight * scale;
-    const int width = metrics.horizontalAdvance(m_label) + 4 * scale;
-    QImage image(width, height, QImage::Format_ARGB32_Premultiplied);
-    image.fill(Qt::transparent);
-    QPainter painter(&image);
-    painter.setFont(font);
-    painter.setPen(kForeground);
-    painter.drawText(image.rect(), Qt::AlignCenter, m_label);
-    return image;
 }

@@ -22,8 +22,10 @@ public:
     static constexpr auto itemPath = "/StatusNotifierItem";
     static constexpr auto menuPath = "/MenuBar";
 
-    StatusNotifierItem(QDBusConnection bus, QString id, std::unique_ptr<FallbackStatusItem> fallback = nullptr,
-                       QObject* parent = nullptr);
+    /// iconTheme: an icon theme folder (holding hicolor/) with the symbolic icon
+    /// tavrink-symbolic, for hosts that recolour it; empty or without it, they get the pictures.
+    StatusNotifierItem(QDBusConnection bus, QString id, QString iconTheme = {},
+                       std::unique_ptr<FallbackStatusItem> fallback = nullptr, QObject* parent = nullptr);
     ~StatusNotifierItem() override;
 
     void setLabel(const QString& text) override;
@@ -39,13 +41,14 @@ public:
     QString title() const { return m_title; }
     /// A themed icon name under iconThemePath(); empty when the pixmap is to be shown instead.
     QString iconName() const;
-    QString iconThemePath() const { return m_iconDir.path(); }
+    QString iconThemePath() const;
     DBusImageList iconPixmap() const;
     /// How a panel shows an item's label and picture.
     enum class HostStyle {
         WidePicture, ///< draws the pixmap at its own width: the hostname is drawn into it
         Label, ///< draws XAyatanaLabel as text beside a (transparent) icon
         SquarePicture, ///< squeezes every pixmap into a square: the icon, the hostname in the tooltip
+        SymbolicIcon, ///< as SquarePicture, and draws a symbolic icon in its own text colour (Plasma)
     };
     Q_ENUM(HostStyle)
     bool isRegistered() const { return m_isRegistered; }
@@ -70,10 +73,11 @@ private:
     void registerWithWatcher();
     void updateFallback();
     void writeIcons();
-    QImage textImage(int scale) const;
+    bool isShowingSymbolicIcon() const;
 
     QDBusConnection m_bus;
     QString m_id;
+    QString m_iconTheme;
     QString m_serviceName;
     QString m_label;
     QString m_title;

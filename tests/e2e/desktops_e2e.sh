@@ -1,0 +1,80 @@
+#!/usr/bin/env bash
+# The panel item as KDE Plasma and LXQt users meet it, each desktop in its light and its dark
+# look, under Xvfb. For each look: the item's pixels stand out from the panel behind them at
+# 3:1 or more (WCAG contrast, the 90th percentile of what changed when the item came), the
+# tooltip holds the hostname, the menu opens on a click with "Hostname: …" first, and choosing
+# that row copies the name. Every look runs in a session (and process namespace) of its own.
+# Exit 77: skipped.
+set -euo pipefail
+
+here=$(cd "$(dirname "$0")" && pwd)
+source "$here/../util/e2e.sh"
+host=tavrinkdesk
+# desktop look
+looks=("plasma light" "plasma dark" "lxqt light" "lxqt dark")
+
+if [ "${1:-}" != --inner ]; then
+    require "for UTS and PID namespaces" Xvfb plasmashell kded5 lxqt-panel tesseract import convert xdotool xclip \
+        python3 unshare dbus-run-session
+    make_work
+    for look in "${looks[@]}"; do
+        mkdir -p "$work/${look// /-}/config" "$work/${look// /-}/run"
+        chmod 700 "$work/${look// /-}/run"
+        # Answered the move offer once, as a user who keeps Tavrink where it is.
+        mkdir -p "$work/${look// /-}/config/kelvandrosi"
+        printf '[General]\nskipUserApplicationsInstall=true\n' >"$work/${look// /-}/config/kelvandrosi/Tavrink.conf"
+        env HOME="$work/${look// /-}" XDG_CONFIG_HOME="$work/${look// /-}/config" \
+            XDG_RUNTIME_DIR="$work/${look// /-}/run" WORK="$work/${look// /-}" \
+            unshare --uts --net --pid --fork --kill-child --mount-proc dbus-run-session -- bash "$0" --inner "$look" ||
+            exit 1
+    done
+    echo "e2e: all checks passed"
+    exit 0
+fi
+
+read -r desktop look <<<"$2"
+hostname "$host"
+trap cleanup EXIT
+source "$here/../util/x11_session.sh"
+source "$here/../util/desktop_hosts.sh"
+start_xvfb
+"start_$desktop" "$look"
+panel=1024x40+0+0
+sleep 3 # the panel draws itself once its host is up
+import -window root "$WORK/before.png"
+tavrink=$(start "${TAVRINK_BUNDLE:?}/bin/tavrink" --no-public)
+pids+=("$tavrink")
+item="org.kde.StatusNotifierItem-$tavrink-1"
+until_true sh -c "$(declare -f watcher_property); watcher_property RegisteredStatusNotifierItems | grep -q '$item'" ||
+    fail "Tavrink's item did not register"
+sleep 3
+import -window root "$WORK/after.png"
+read -r ratio changed x y <<<"$(python3 "$here/../util/contrast.py" "$WORK/before.png" "$WORK/after.png" "$panel")"
+[ "$changed" -ge 40 ] || fail "$2: the item changed only $changed pixels of the panel"
+python3 -c "import sys; sys.exit(float(sys.argv[1]) < 3)" "$ratio" ||
+    fail "$2: the item stands out from the panel at only $ratio:1 (of $changed pixels)"
+echo "ok ($2): the item stands out from the panel at $ratio:1 over $changed pixels"
+
+tooltip=$(dbus-send --session --print-reply --dest="$item" /StatusNotifierItem org.freedesktop.DBus.Properties.Get \
+    string:org.kde.StatusNotifierItem string:ToolTip)
+grep -q "\"$host\"" <<<"$tooltip" || fail "$2: the tooltip does not hold the hostname: $tooltip"
+echo "ok ($2): the tooltip holds '$host'"
+
+screen=1024x700+0+0
+menu_shows() { OCR_LIGHT=1 shows "$screen" "Hostname: $host" || shows "$screen" "Hostname: $host"; }
+opened=
+for _ in 1 2 3; do
+    xdotool mousemove "$x" "$y" click 1
+    until_true menu_shows && { opened=1; break; }
+    xdotool key Escape
+done
+[ -n "$opened" ] || fail "$2: a click on the item opened no menu showing 'Hostname: $host'"
+# The menu is dark on light in light looks and light on dark in dark ones.
+first_row() { { OCR_LIGHT=1 ocr "$screen"; ocr "$screen"; } | grep -m1 -E '^(Hostname|[A-Z][a-z]+:)'; }
+[[ "$(first_row)" == "Hostname: $host"* ]] || fail "$2: the menu's first row is '$(first_row)', not 'Hostname: $host'"
+read -r rx ry <<<"$(OCR_LIGHT=1 locate "$screen" "^Hostname")" || true
+[ -n "${rx:-}" ] || read -r rx ry <<<"$(locate "$screen" "^Hostname")" || true
+[ -n "${rx:-}" ] || fail "$2: the hostname row was not found on the screen"
+xdotool mousemove "$rx" "$ry" click 1
+until_true clipboard_is "$host" || fail "$2: choosing the hostname row did not copy '$host'"
+echo "ok ($2): the menu opens with 'Hostname: $host' first, and choosing it copies the name"

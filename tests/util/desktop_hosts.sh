@@ -1,0 +1,82 @@
+# Shared by the end-to-end scripts (sourced after e2e.sh and x11_session.sh): the panels of KDE
+# Plasma and LXQt, headless on the script's Xvfb, in their light or dark look, each with its
+# StatusNotifierItem host and watcher. Expects WORK, XDG_CONFIG_HOME, a session bus and DISPLAY.
+
+watcher_property() { # name
+    dbus-send --session --print-reply --dest=org.kde.StatusNotifierWatcher /StatusNotifierWatcher \
+        org.freedesktop.DBus.Properties.Get string:org.kde.StatusNotifierWatcher "string:$1" 2>/dev/null
+}
+host_registered() { watcher_property IsStatusNotifierHostRegistered | grep -q "boolean true"; }
+
+# Plasma 5.27: plasmashell with one top panel holding the system tray: every item shown, none in
+# its popup, and no applets of Plasma's own, so that only the items of programs change it. kded5's statusnotifierwatcher module is the watcher; kactivitymanagerd, which
+# plasmashell needs before it loads a layout, starts by D-Bus activation.
+start_plasma() { # light|dark
+    # The tray adds every applet of its own that it does not know yet: all are known, none wanted.
+    local applets
+    applets=$(grep -l -E '"X-Plasma-NotificationArea": "true"|X-Plasma-NotificationArea=true' \
+        /usr/share/plasma/plasmoids/*/metadata.* | xargs -n1 dirname | xargs -n1 basename | paste -sd,)
+    cat >"$XDG_CONFIG_HOME/plasma-org.kde.plasma.desktop-appletsrc" <<LAYOUT
+[Containments][1]
+formfactor=2
+immutability=1
+lastScreen=0
+location=3
+plugin=org.kde.panel
+
+[Containments][1][Applets][2]
+immutability=1
+plugin=org.kde.plasma.systemtray
+
+[Containments][1][Applets][2][Configuration]
+SystrayContainmentId=3
+
+[Containments][1][General]
+AppletOrder=2
+
+[Containments][3]
+formfactor=2
+immutability=1
+lastScreen=0
+location=3
+plugin=org.kde.plasma.private.systemtray
+
+[Containments][3][General]
+extraItems=org.kde.tavrink.none
+knownItems=$applets
+showAllItems=true
+LAYOUT
+    if [ "$1" = dark ]; then
+        cp /usr/share/color-schemes/BreezeDark.colors "$XDG_CONFIG_HOME/kdeglobals"
+        printf '[Theme]\nname=breeze-dark\n' >"$XDG_CONFIG_HOME/plasmarc"
+    fi
+    export QT_QUICK_BACKEND=software XDG_CURRENT_DESKTOP=KDE
+    dbus-update-activation-environment DISPLAY HOME XDG_CONFIG_HOME XDG_RUNTIME_DIR QT_QUICK_BACKEND XDG_CURRENT_DESKTOP
+    pids+=("$(start kded5)")
+    until_true dbus-send --session --print-reply --dest=org.kde.kded5 /kded org.kde.kded5.loadModule \
+        string:statusnotifierwatcher >/dev/null 2>&1 || fail "kded5 did not load its statusnotifierwatcher module"
+    pids+=("$(start plasmashell --no-respawn)")
+    TRIES=120 until_true host_registered || fail "plasmashell's system tray did not register as a host"
+}
+
+# LXQt 1.2: lxqt-panel with its Status Notifier plugin alone; the panel is the watcher. Without
+# a theme named in lxqt.conf the panel is drawn black.
+start_lxqt() { # light|dark
+    mkdir -p "$XDG_CONFIG_HOME/lxqt"
+    printf '[General]\ntheme=%s\n' "$([ "$1" = dark ] && echo dark || echo Clearlooks)" >"$XDG_CONFIG_HOME/lxqt/lxqt.conf"
+    cat >"$XDG_CONFIG_HOME/lxqt/panel.conf" <<'PANEL'
+[General]
+__userfile__=true
+
+[panel1]
+position=Top
+panelSize=32
+iconSize=22
+plugins=statusnotifier
+
+[statusnotifier]
+type=statusnotifier
+PANEL
+    pids+=("$(start lxqt-panel)")
+    until_true host_registered || fail "lxqt-panel did not register as a host"
+}
