@@ -23,12 +23,13 @@
 using namespace Qt::StringLiterals;
 
 namespace BundleInstaller {
-namespace {
 
 QString systemError()
 {
     return QString::fromLocal8Bit(strerror(errno));
 }
+
+namespace {
 
 bool move(const QString& from, const QString& to)
 {

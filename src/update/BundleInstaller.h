@@ -13,6 +13,8 @@ class BundleReplacer;
 /// installed path holds anything but a whole bundle, where the file system allows it.
 namespace BundleInstaller {
 
+/// The system's words for the failure of the last call (errno).
+QString systemError();
 /// Removes what is at path and all it holds; a link is removed itself, never what it leads to.
 void remove(const QString& path);
 /// Every path in the bundle, relative, a folder before what it holds; links are not followed.

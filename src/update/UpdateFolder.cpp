@@ -23,10 +23,7 @@ using namespace Qt::StringLiterals;
 namespace UpdateFolder {
 namespace {
 
-QString systemError()
-{
-    return QString::fromLocal8Bit(strerror(errno));
-}
+using BundleInstaller::systemError;
 
 QString refusal(const QByteArray& path, const QString& because)
 {
