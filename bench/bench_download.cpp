@@ -53,8 +53,8 @@ long statusKiB(const char* field)
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
-    if (app.arguments().size() != 3) {
-        std::fprintf(stderr, "usage: bench_download MANIFEST_URL WORK_FOLDER\n");
+    if (app.arguments().size() != 4) {
+        std::fprintf(stderr, "usage: bench_download MANIFEST_URL WORK_FOLDER UPDATE_HELPER\n");
         return 2;
     }
     const QString work = app.arguments()[2];
@@ -71,8 +71,9 @@ int main(int argc, char** argv)
     AcceptingAlerts alerts;
     StandardErrorLog log;
     LinuxBundleReplacer replacer;
-    const auto key = Minisign::parsePublicKey("RWQz5Y6W1c8ZaXnrbqcojSKxjjUjvoSpC4Fq4w8rIwNPIzbwywVDzTeK");
-    UpdateChecker checker({network, clock, alerts, log, settings, replacer, *key, bundle, work, std::nullopt});
+    UpdateChecker checker({network, clock, alerts, log, settings, replacer,
+                           "RWQz5Y6W1c8ZaXnrbqcojSKxjjUjvoSpC4Fq4w8rIwNPIzbwywVDzTeK", bundle, work, app.arguments()[3],
+                           std::nullopt});
     long idle = 0;
     QObject::connect(&checker, &UpdateChecker::checkEnded, &app, [&] {
         std::printf("idle_kib %ld\npeak_kib %ld\nlast_alert %s\n", idle, statusKiB("VmHWM:"), qPrintable(alerts.last));

@@ -1,9 +1,9 @@
 #include "Release.h"
 
+#include "bundle/BundleInstaller.h"
 #include "settings/BundleInfo.h"
-#include "update/BundleInstaller.h"
-#include "update/CodeSignature.h"
-#include "update/UpdateArchive.h"
+#include "verify/CodeSignature.h"
+#include "verify/UpdateArchive.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -94,7 +94,7 @@ std::optional<QString> zipBundle(const QString& bundlePath, const QString& archi
         QFile file(path);
         if (S_ISLNK(info.st_mode)) {
             archive_entry_set_filetype(entry.get(), AE_IFLNK);
-            archive_entry_copy_symlink(entry.get(), CodeSignature::linkTarget(QFile::encodeName(path)).constData());
+            archive_entry_copy_symlink(entry.get(), BundleInstaller::linkTarget(QFile::encodeName(path)).constData());
         } else if (S_ISDIR(info.st_mode)) {
             archive_entry_set_filetype(entry.get(), AE_IFDIR);
         } else {

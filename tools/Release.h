@@ -1,6 +1,6 @@
 #pragma once
 
-#include "update/Minisign.h"
+#include "verify/Minisign.h"
 
 #include <QString>
 

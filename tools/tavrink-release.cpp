@@ -5,7 +5,7 @@
 //   Signs a copy of the built bundle, zips it and writes DIR/Tavrink-<version>.zip and DIR/appcast.json.
 
 #include "Release.h"
-#include "update/UpdateArchive.h"
+#include "verify/UpdateArchive.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>

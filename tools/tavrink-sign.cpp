@@ -5,7 +5,7 @@
 //   Verifies the bundle as the updater does: "ok", or what is wrong; exit status 0 or 1.
 
 #include "Release.h"
-#include "update/CodeSignature.h"
+#include "verify/CodeSignature.h"
 
 #include <QCoreApplication>
 #include <QStringList>

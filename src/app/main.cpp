@@ -131,8 +131,9 @@ int runPanel(int argc, char* argv[], const CommandLine::Options& options)
     JournalErrorLog updateLog{"com.kelvandrosi.TavrinkMac", "update"};
     LinuxBundleReplacer replacer;
     UpdateChecker updates({parts.network, parts.clock, alerts, updateLog, parts.settings, replacer,
-                           *Minisign::parsePublicKey(TAVRINK_MAKER_PUBLIC_KEY), // checked when configured
-                           BundleInfo::bundlePath(), UpdateFolder::standardCacheHome(), std::nullopt});
+                           TAVRINK_MAKER_PUBLIC_KEY, // checked when configured
+                           BundleInfo::bundlePath(), UpdateFolder::standardCacheHome(),
+                           BundleInfo::updateHelper(BundleInfo::bundlePath()), std::nullopt});
     TavrinkApp tavrink({parts.settings, parts.hostname, statusItem, clipboard, loginItems, alerts,
                         [&parts] { return parts.makeNetworkStatus(); }, BundleInfo::resourcesPath(), &updates});
     Translocation translocation(

@@ -31,6 +31,11 @@ QString resourcesPath(const QString& executablePath)
     return bundle + u"/share"_s;
 }
 
+QString updateHelper(const QString& bundlePath)
+{
+    return bundlePath + u"/libexec/tavrink-update-helper"_s;
+}
+
 std::optional<QString> infoString(const QString& key, const QString& executablePath)
 {
     const QString bundle = bundlePath(executablePath);

@@ -4,7 +4,7 @@
 
 #include <optional>
 
-/// The running application bundle: Tavrink.app/{Info.json, bin/tavrink, share/}.
+/// The running application bundle: Tavrink.app/{Info.json, bin/tavrink, libexec/tavrink-update-helper, share/}.
 namespace BundleInfo {
 
 /// The running executable (/proc/self/exe).
@@ -13,6 +13,8 @@ QString currentExecutable();
 QString bundlePath(const QString& executablePath = currentExecutable());
 /// The bundle's resource folder (share/), or the folder beside the executable when not in a bundle.
 QString resourcesPath(const QString& executablePath = currentExecutable());
+/// The update helper of the bundle (libexec/tavrink-update-helper).
+QString updateHelper(const QString& bundlePath);
 /// A string value of the bundle's Info.json; absent when missing, unreadable or not a string.
 std::optional<QString> infoString(const QString& key, const QString& executablePath = currentExecutable());
 /// Info.json's key naming who owns an installed copy ("deb": the package manager).

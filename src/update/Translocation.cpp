@@ -1,10 +1,10 @@
 #include "update/Translocation.h"
 
+#include "bundle/BundleInstaller.h"
 #include "platform/AlertPresenter.h"
 #include "platform/BundleReplacer.h"
 #include "settings/BundleInfo.h"
 #include "settings/DefaultsStore.h"
-#include "update/BundleInstaller.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -1,5 +1,6 @@
 #include "update/UpdateChecker.h"
 
+#include "bundle/BundleInstaller.h"
 #include "network/HttpsRequest.h"
 #include "platform/AlertPresenter.h"
 #include "platform/BundleReplacer.h"
@@ -7,9 +8,8 @@
 #include "platform/ErrorLog.h"
 #include "settings/BundleInfo.h"
 #include "settings/DefaultsStore.h"
-#include "update/BundleInstaller.h"
-#include "update/UpdateArchive.h"
 #include "update/UpdateFolder.h"
+#include "update/UpdateHelper.h"
 
 #include <QCoreApplication>
 #include <QJsonDocument>
@@ -223,7 +223,29 @@ void UpdateChecker::onDownloaded()
         fail(request->errorString());
         return;
     }
-    if (const std::optional<QString> error = install(m_attempt->archivePath())) {
+    // Unpacking and verifying run in the confined helper; the swap, the relaunch and the alerts here.
+    const QString staging = BundleInstaller::stagingPath(m_parts.bundlePath);
+    m_helper = std::make_unique<UpdateHelper>(UpdateHelper::Request{m_parts.helperPath, m_attempt->archivePath(),
+                                                                    m_attempt->workFolder(), staging, m_parts.pinnedKey,
+                                                                    m_offered->version, m_parts.helperTimeLimit});
+    connect(m_helper.get(), &UpdateHelper::finished, this, [this, staging](const UpdateHelper::Result& result) {
+        m_helper.release()->deleteLater(); // it is still emitting finished()
+        if (!result.unconfined.isEmpty())
+            m_parts.log.error(u"The update helper ran less confined than it should: %1"_s.arg(result.unconfined));
+        onStaged(staging, result.failure.value_or(QString()), result.detail);
+    });
+    m_helper->start();
+}
+
+void UpdateChecker::onStaged(const QString& staging, const QString& failure, const QString& detail)
+{
+    if (!failure.isEmpty()) {
+        m_parts.log.error(u"Update %1 refused: %2"_s.arg(m_offered->version, detail));
+        BundleInstaller::remove(staging); // what a helper that was stopped half-way staged
+        fail(failure);
+        return;
+    }
+    if (const std::optional<QString> error = BundleInstaller::swap(staging, m_parts.bundlePath, m_parts.replacer)) {
         fail(*error);
         return;
     }
@@ -232,18 +254,6 @@ void UpdateChecker::onDownloaded()
         m_parts.log.error(u"The update is installed, but Tavrink could not be started again."_s);
     m_attempt.reset();
     Q_EMIT quitRequested();
-}
-
-std::optional<QString> UpdateChecker::install(const QString& archivePath)
-{
-    const auto prepared
-        = UpdateArchive::prepare(archivePath, m_attempt->workFolder(), m_parts.pinnedKey, m_offered->version);
-    if (const auto* failure = std::get_if<UpdateArchive::Failure>(&prepared)) {
-        m_parts.log.error(u"Update %1 refused: %2"_s.arg(m_offered->version, failure->detail));
-        return failure->message;
-    }
-    return BundleInstaller::install(std::get<QString>(prepared), m_parts.bundlePath, m_parts.pinnedKey,
-                                    m_parts.replacer);
 }
 
 void UpdateChecker::fail(const QString& message)

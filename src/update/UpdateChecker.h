@@ -1,13 +1,12 @@
 #pragma once
 
-#include "update/Minisign.h"
-
 #include <QByteArray>
 #include <QObject>
 #include <QSslConfiguration>
 #include <QString>
 #include <QUrl>
 
+#include <chrono>
 #include <memory>
 #include <optional>
 #include <variant>
@@ -22,6 +21,7 @@ class ClockTimer;
 class DefaultsStore;
 class ErrorLog;
 class HttpsRequest;
+class UpdateHelper;
 class QNetworkAccessManager;
 
 /// Keeps Tavrink current from the maker's update manifest: a quiet check 30 seconds after
@@ -44,14 +44,19 @@ public:
         ErrorLog& log;
         DefaultsStore& settings;
         BundleReplacer& replacer;
-        /// The maker's key: the only signer whose updates are installed.
-        Minisign::PublicKey pinnedKey;
+        /// The maker's key, the only signer whose updates are installed: the base64 line of its
+        /// public key file.
+        QByteArray pinnedKey;
         /// The running bundle; empty when Tavrink does not run from one.
         QString bundlePath;
         /// The user's cache folder; every file of an update lives in tavrink/update inside it.
         QString cacheFolder;
+        /// The update helper that unpacks, verifies and stages a download: the running copy's.
+        QString helperPath;
         /// The authorities to trust; the program's own rules when absent.
         std::optional<QSslConfiguration> tls;
+        /// A helper still running after this long is stopped, and the update fails.
+        std::chrono::milliseconds helperTimeLimit = std::chrono::minutes(5);
     };
 
     /// The built-in manifest address, used unless the UpdateManifestURL setting names another.
@@ -91,7 +96,7 @@ private:
     void onManifest();
     void offer(const Manifest& manifest);
     void onDownloaded();
-    std::optional<QString> install(const QString& archivePath);
+    void onStaged(const QString& staging, const QString& failure, const QString& detail);
     void fail(const QString& message);
     void end();
 
@@ -102,6 +107,7 @@ private:
     // Declared before the request, so that a transfer under way is abandoned before its folder goes.
     std::unique_ptr<UpdateFolder::Attempt> m_attempt;
     std::unique_ptr<HttpsRequest> m_request;
+    std::unique_ptr<UpdateHelper> m_helper;
     std::unique_ptr<ClockTimer> m_firstCheck;
     std::unique_ptr<ClockTimer> m_dailyCheck;
 };

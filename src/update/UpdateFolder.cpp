@@ -1,6 +1,6 @@
 #include "update/UpdateFolder.h"
 
-#include "update/BundleInstaller.h"
+#include "bundle/BundleInstaller.h"
 
 #include <QCoreApplication>
 #include <QDir>

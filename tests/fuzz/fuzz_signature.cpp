@@ -1,7 +1,7 @@
 // The signature and public key parsers over any text, and verification of any signature file
 // against a fixed key and message: a forged signature must never verify.
 
-#include "update/Minisign.h"
+#include "verify/Minisign.h"
 
 #include <cstdlib>
 

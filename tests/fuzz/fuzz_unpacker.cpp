@@ -1,7 +1,7 @@
 // The archive unpacker over any bytes, in a folder of its own: it refuses or unpacks, and
 // nothing it unpacks is a link that leads out of the folder.
 
-#include "update/ArchiveUnpacker.h"
+#include "verify/ArchiveUnpacker.h"
 
 #include <QDir>
 #include <QDirIterator>

@@ -4,8 +4,8 @@
 
 #include "Release.h"
 #include "TestSupport.h"
-#include "update/BundleInstaller.h"
-#include "update/Minisign.h"
+#include "bundle/BundleInstaller.h"
+#include "verify/Minisign.h"
 
 #include <QTemporaryDir>
 #include <QTest>

@@ -8,12 +8,12 @@
 #include "Fakes.h"
 #include "Release.h"
 #include "TestHttpsServer.h"
+#include "bundle/BundleInstaller.h"
 #include "platform/linux/LinuxBundleReplacer.h"
 #include "settings/DefaultsStore.h"
-#include "update/BundleInstaller.h"
-#include "update/CodeSignature.h"
 #include "update/UpdateChecker.h"
 #include "update/UpdateFolder.h"
+#include "verify/CodeSignature.h"
 
 #include <QNetworkAccessManager>
 #include <QRandomGenerator>
@@ -116,6 +116,16 @@ private:
             qFatal("the check never ended");
         return !quit.isEmpty();
     }
+    // The maker's key as the program pins it, and the update helper the build put in its bundle.
+    QByteArray pinnedKey() const { return Minisign::formatPublicKey(m_makerKey.publicKey()).split('\n').value(1); }
+    static QString helper() { return qEnvironmentVariable("TAVRINK_BUNDLE") + u"/libexec/tavrink-update-helper"_s; }
+    void makeChecker(const QString& bundle, const QString& helperPath = helper(),
+                     std::chrono::milliseconds timeLimit = std::chrono::minutes(1))
+    {
+        m_checker = std::make_unique<UpdateChecker>(UpdateChecker::Parts{m_network, m_clock, m_alerts, m_log,
+                                                                         *m_settings, m_replacer, pinnedKey(), bundle,
+                                                                         m_cache, helperPath, std::nullopt, timeLimit});
+    }
     QString updateFolder() const { return m_cache + u"/tavrink/update"_s; }
     // What the update left where it may leave nothing: in its own folder, and in /tmp.
     QStringList leftovers() const
@@ -163,9 +173,7 @@ private Q_SLOTS:
         m_log.messages.clear();
         m_settings = std::make_unique<DefaultsStore>(path(u"Tavrink.conf"_s));
         m_settings->setValue(u"UpdateManifestURL"_s, m_server->url().toString() + u"/appcast.json"_s);
-        m_checker = std::make_unique<UpdateChecker>(
-            UpdateChecker::Parts{m_network, m_clock, m_alerts, m_log, *m_settings, m_replacer, m_makerKey.publicKey(),
-                                 m_installed, m_cache, std::nullopt});
+        makeChecker(m_installed);
     }
     void cleanup()
     {
@@ -266,8 +274,7 @@ private Q_SLOTS:
         QFETCH(QString, copy);
         QFETCH(QStringList, alerts);
         if (copy == u"unbundled"_s)
-            m_checker = std::make_unique<UpdateChecker>(UpdateChecker::Parts{
-                m_network, m_clock, m_alerts, m_log, *m_settings, m_replacer, m_makerKey.publicKey(), {}, m_cache, {}});
+            makeChecker({});
         if (copy == u"packaged"_s)
             QVERIFY(writeFile(m_installed + u"/Info.json"_s,
                               "{\"CFBundleShortVersionString\": \"1.0\", \"TavrinkDistribution\": \"deb\"}"));
@@ -306,6 +313,21 @@ private Q_SLOTS:
             << u"1.1 maker readonly"_s << QString() << u"*Read-only file system|Permission denied"_s;
         QTest::newRow("a full installation folder")
             << u"1.1 maker full"_s << QString() << u"*No space left on device"_s;
+        // A helper that fails in any way fails the update; what it staged goes.
+        const QString notChecked = u"The update could not be checked: "_s;
+        QTest::newRow("the helper is missing")
+            << u"1.1 maker helper=missing"_s << QString()
+            << u"*^The update could not be checked: its helper \\S+/missing could not be started \\(.+\\)\\.$"_s;
+        QTest::newRow("the helper is killed")
+            << u"1.1 maker helper=killed"_s << QString() << notChecked + u"its helper stopped unexpectedly."_s;
+        QTest::newRow("the helper hangs") << u"1.1 maker helper=hangs"_s << QString()
+                                          << notChecked + u"its helper did not finish within 2 seconds."_s;
+        QTest::newRow("the helper prints garbage")
+            << u"1.1 maker helper=garbage"_s << QString()
+            << notChecked + u"its helper gave an answer that could not be read."_s;
+        QTest::newRow("the helper stages elsewhere")
+            << u"1.1 maker helper=elsewhere"_s << QString()
+            << notChecked + u"its helper gave an answer that could not be read."_s;
     }
     void refusedUpdatesLeaveTheInstalledBundle()
     {
@@ -330,6 +352,21 @@ private Q_SLOTS:
                             == 0
                         : QFile::setPermissions(folder, QFile::ReadOwner | QFile::ExeOwner));
         }
+        if (const QString helper = words.value(2).section(u'=', 1); !helper.isEmpty()) {
+            // Each stages part of a bundle first, as a helper stopped half-way would have.
+            const QString script = path(helper);
+            const QByteArray staging
+                = "for a; do [ \"$prev\" = --staging ] && mkdir -p \"$a/bin\" && s=\"$a\"; prev=$a; done\n";
+            const QByteArray body = helper == u"killed"_s ? "kill -9 $$\n"
+                : helper == u"hangs"_s                    ? "exec sleep 60\n"
+                : helper == u"garbage"_s                  ? "echo '{\"staged\": 5}'\n"
+                                         : "echo \"{\\\"staged\\\": \\\"$s.x\\\", \\\"unconfined\\\": \\\"\\\"}\"\n";
+            if (helper != u"missing"_s) {
+                QVERIFY(writeFile(script, "#!/bin/sh\n" + staging + body));
+                QVERIFY(QFile::setPermissions(script, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+            }
+            makeChecker(m_installed, script, std::chrono::seconds(2));
+        }
         const QByteArray bytes = words.first() == u"html"_s
             ? QByteArray("<html>Service Unavailable</html>")
             : release(words.first(), words.value(1) == u"other"_s ? m_otherKey : m_makerKey);
@@ -346,6 +383,7 @@ private Q_SLOTS:
         QCOMPARE(resourcesOf(m_installed), before);
         QVERIFY(!QFile::exists(m_marker));
         QCOMPARE(leftovers(), QStringList());
+        QCOMPARE(QDir(folder).entryList({u".Tavrink*"_s}, QDir::AllEntries | QDir::Hidden), QStringList());
         QVERIFY(!m_checker->isChecking());
     }
 

@@ -3,9 +3,10 @@
 // command as an independent implementation, both ways.
 
 #include "TestSupport.h"
-#include "update/ArchiveUnpacker.h"
-#include "update/CodeSignature.h"
-#include "update/Minisign.h"
+#include "updatehelper/Confinement.h"
+#include "verify/ArchiveUnpacker.h"
+#include "verify/CodeSignature.h"
+#include "verify/Minisign.h"
 
 #include <QDirIterator>
 #include <QJsonArray>
@@ -15,7 +16,11 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <fcntl.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 
@@ -319,6 +324,38 @@ private Q_SLOTS:
     {
         QFETCH(QByteArray, text);
         QVERIFY(std::holds_alternative<QString>(Minisign::parseSecretKey(text)));
+    }
+
+    // The update helper's confinement, in a child process: it writes beneath the allowed folder
+    // only, and opens no network socket.
+    void theHelpersConfinementHolds()
+    {
+        const QString allowed = m_dir.filePath(u"allowed"_s);
+        const QString outside = m_dir.filePath(u"outside"_s);
+        QVERIFY(QDir().mkpath(allowed) && QDir().mkpath(outside));
+        const auto canCreate = [](const QString& path) {
+            const int fd = open(QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_EXCL, 0600);
+            return fd >= 0 && close(fd) == 0;
+        };
+        const pid_t child = fork();
+        if (child == 0) {
+            if (const auto why = Confinement::confine({allowed}))
+                _exit(why->contains(u"Landlock"_s) ? 100 : 101);
+            const int inet = socket(AF_INET, SOCK_STREAM, 0);
+            const int local = socket(AF_UNIX, SOCK_STREAM, 0);
+            const bool isRefused = !canCreate(outside + u"/planted"_s) && errno == EACCES
+                && mkdir(QFile::encodeName(outside + u"/folder"_s).constData(), 0700) != 0;
+            _exit((canCreate(allowed + u"/file"_s) ? 0 : 1) | (isRefused ? 0 : 2)
+                  | (inet < 0 && errno == EACCES ? 0 : 4) | (local >= 0 ? 0 : 8));
+        }
+        int status = 0;
+        QCOMPARE(waitpid(child, &status, 0), child);
+        QVERIFY(WIFEXITED(status));
+        if (WEXITSTATUS(status) == 100)
+            QSKIP("this kernel has no Landlock");
+        QCOMPARE(WEXITSTATUS(status), 0);
+        QVERIFY(QFile::exists(allowed + u"/file"_s));
+        QCOMPARE(QDir(outside).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList());
     }
 };
 

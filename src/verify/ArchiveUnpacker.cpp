@@ -1,4 +1,4 @@
-#include "update/ArchiveUnpacker.h"
+#include "verify/ArchiveUnpacker.h"
 
 #include <QByteArray>
 #include <QFile>

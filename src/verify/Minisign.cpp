@@ -1,4 +1,4 @@
-#include "update/Minisign.h"
+#include "verify/Minisign.h"
 
 #include <QList>
 

@@ -1,7 +1,6 @@
-#include "update/BundleInstaller.h"
+#include "bundle/BundleInstaller.h"
 
 #include "platform/BundleReplacer.h"
-#include "update/CodeSignature.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -36,6 +35,30 @@ bool move(const QString& from, const QString& to)
     return std::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) == 0;
 }
 
+// A new copy is made beside the one it replaces (on the same file system) under this name and
+// the process's id.
+constexpr auto stagingPrefix = u".Tavrink.app.new-";
+
+} // namespace
+
+QString stagingPath(const QString& installedBundle)
+{
+    return QFileInfo(installedBundle).absolutePath() + u'/' + QString::fromUtf16(stagingPrefix)
+        + QString::number(QCoreApplication::applicationPid());
+}
+
+void clearAbandonedStaging(const QString& folder)
+{
+    const QString prefix = QString::fromUtf16(stagingPrefix);
+    const QStringList names = QDir(folder).entryList({prefix + u'*'}, QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot);
+    for (const QString& name : names) {
+        bool isNumber = false;
+        const pid_t owner = name.mid(prefix.size()).toInt(&isNumber);
+        if (isNumber && owner > 0 && kill(owner, 0) != 0 && errno == ESRCH)
+            remove(folder + u'/' + name);
+    }
+}
+
 // A rename, or a copy and removal where the two lie on different file systems.
 std::optional<QString> relocate(const QString& from, const QString& to)
 {
@@ -51,29 +74,13 @@ std::optional<QString> relocate(const QString& from, const QString& to)
     return std::nullopt;
 }
 
-// A new copy is made beside the one it replaces (on the same file system) under this name and
-// the process's id.
-constexpr auto stagingPrefix = u".Tavrink.app.new-";
-
-QString stagingPath(const QString& folder)
+QByteArray linkTarget(const QByteArray& path)
 {
-    return folder + u'/' + QString::fromUtf16(stagingPrefix) + QString::number(QCoreApplication::applicationPid());
+    QByteArray target(PATH_MAX, '\0');
+    const ssize_t length = readlink(path.constData(), target.data(), target.size());
+    target.truncate(length > 0 ? length : 0);
+    return target;
 }
-
-// Staging folders of installs that were killed before they ended: no other process owns them.
-void removeAbandonedStaging(const QString& folder)
-{
-    const QString prefix = QString::fromUtf16(stagingPrefix);
-    const QStringList names = QDir(folder).entryList({prefix + u'*'}, QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot);
-    for (const QString& name : names) {
-        bool isNumber = false;
-        const pid_t owner = name.mid(prefix.size()).toInt(&isNumber);
-        if (isNumber && owner > 0 && kill(owner, 0) != 0 && errno == ESRCH)
-            remove(folder + u'/' + name);
-    }
-}
-
-} // namespace
 
 void remove(const QString& path)
 {
@@ -125,7 +132,7 @@ std::optional<QString> copy(const QString& bundlePath, const QString& destinatio
         struct stat info { };
         bool isCopied = lstat(from.constData(), &info) == 0;
         if (isCopied && S_ISLNK(info.st_mode)) {
-            const QByteArray target = CodeSignature::linkTarget(from);
+            const QByteArray target = linkTarget(from);
             isCopied = !target.isEmpty() && symlink(target.constData(), to.constData()) == 0;
         } else if (isCopied && S_ISDIR(info.st_mode)) {
             isCopied = mkdir(to.constData(), 0700) == 0;
@@ -200,9 +207,8 @@ std::variant<QString, Failure> swapIn(const QString& staged, const QString& dest
 
 std::optional<QString> place(const QString& bundlePath, const QString& destination, BundleReplacer& replacer)
 {
-    const QString folder = QFileInfo(destination).absolutePath();
-    const QString staged = stagingPath(folder);
-    removeAbandonedStaging(folder);
+    const QString staged = stagingPath(destination);
+    clearAbandonedStaging(QFileInfo(destination).absolutePath());
     remove(staged);
     if (const auto error = copy(bundlePath, staged)) {
         remove(staged);
@@ -217,20 +223,8 @@ std::optional<QString> place(const QString& bundlePath, const QString& destinati
     return std::nullopt;
 }
 
-std::optional<QString> install(const QString& newBundle, const QString& installedBundle,
-                               const Minisign::PublicKey& pinnedKey, BundleReplacer& replacer)
+std::optional<QString> swap(const QString& staged, const QString& installedBundle, BundleReplacer& replacer)
 {
-    const QString folder = QFileInfo(installedBundle).absolutePath();
-    const QString staged = stagingPath(folder);
-    removeAbandonedStaging(folder);
-    remove(staged);
-    if (const auto error = relocate(newBundle, staged))
-        return error;
-    // The copy is what will run: it must be what was verified.
-    if (CodeSignature::verify(staged, pinnedKey)) {
-        remove(staged);
-        return u"The update changed on its way into %1."_s.arg(folder);
-    }
     const auto swapped = swapIn(staged, installedBundle, replacer);
     if (const auto* failure = std::get_if<Failure>(&swapped)) {
         remove(staged);

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "update/Minisign.h"
+#include "verify/Minisign.h"
 
 #include <QString>
 
@@ -34,5 +34,11 @@ inline const QString wrongVersion = QStringLiteral("The update is not the versio
 std::variant<QString, Failure> prepare(const QString& archivePath, const QString& workFolder,
                                        const Minisign::PublicKey& pinnedKey,
                                        const std::optional<QString>& version = std::nullopt);
+
+/// Moves the prepared bundle to staged, the place beside the installed copy that
+/// BundleInstaller::stagingPath names (what killed installs left in that folder goes first), and
+/// checks the staged copy's signature once more: the copy is what will run, so it must be what
+/// was verified. Nothing is left at staged on failure.
+std::optional<Failure> stage(const QString& bundle, const QString& staged, const Minisign::PublicKey& pinnedKey);
 
 } // namespace UpdateArchive

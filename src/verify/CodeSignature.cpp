@@ -1,4 +1,6 @@
-#include "update/CodeSignature.h"
+#include "verify/CodeSignature.h"
+
+#include "bundle/BundleInstaller.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -84,7 +86,7 @@ void describe(Walk& walk, const QByteArray& path, const QByteArray& relative)
             walk.lines.append(
                 {relative, "f " + mode + ' ' + QByteArray::number(size) + ' ' + *digest + ' ' + encoded(relative)});
     } else if (S_ISLNK(info.st_mode)) {
-        const QByteArray target = linkTarget(path);
+        const QByteArray target = BundleInstaller::linkTarget(path);
         char resolved[PATH_MAX];
         // Chains are followed to their end: each link, and the place it finally reaches, stays inside.
         if (target.isEmpty() || !realpath(path.constData(), resolved) || !isInside(walk.root, resolved)) {
@@ -139,14 +141,6 @@ std::optional<QByteArray> readSmallFile(const QString& path, qint64 limit)
 }
 
 } // namespace
-
-QByteArray linkTarget(const QByteArray& path)
-{
-    QByteArray target(PATH_MAX, '\0');
-    const ssize_t length = readlink(path.constData(), target.data(), target.size());
-    target.truncate(length > 0 ? length : 0);
-    return target;
-}
 
 std::variant<QByteArray, QString> resources(const QString& bundlePath)
 {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "update/Minisign.h"
+#include "verify/Minisign.h"
 
 #include <QByteArray>
 #include <QString>
@@ -19,9 +19,6 @@
 namespace CodeSignature {
 
 inline constexpr auto folder = "_CodeSignature";
-
-/// The target of a symbolic link, as it is written; empty when the path is no readable link.
-QByteArray linkTarget(const QByteArray& path);
 
 /// The CodeResources text the bundle has now, or why it cannot be signed (a file type other than
 /// file, folder or symlink; a symlink that leaves the bundle or leads nowhere; an unreadable file).

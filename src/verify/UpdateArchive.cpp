@@ -1,8 +1,9 @@
-#include "update/UpdateArchive.h"
+#include "verify/UpdateArchive.h"
 
+#include "bundle/BundleInstaller.h"
 #include "settings/BundleInfo.h"
-#include "update/ArchiveUnpacker.h"
-#include "update/CodeSignature.h"
+#include "verify/ArchiveUnpacker.h"
+#include "verify/CodeSignature.h"
 
 #include <QFileInfo>
 
@@ -35,6 +36,20 @@ std::variant<QString, Failure> prepare(const QString& archivePath, const QString
                                signedVersion.value_or(u"(none)"_s), *version)};
     }
     return bundle;
+}
+
+std::optional<Failure> stage(const QString& bundle, const QString& staged, const Minisign::PublicKey& pinnedKey)
+{
+    const QString folder = QFileInfo(staged).absolutePath();
+    BundleInstaller::clearAbandonedStaging(folder);
+    BundleInstaller::remove(staged);
+    if (const auto error = BundleInstaller::relocate(bundle, staged))
+        return Failure{*error, *error};
+    if (const auto refusal = CodeSignature::verify(staged, pinnedKey)) {
+        BundleInstaller::remove(staged);
+        return Failure{u"The update changed on its way into %1."_s.arg(folder), refusal->detail};
+    }
+    return std::nullopt;
 }
 
 } // namespace UpdateArchive

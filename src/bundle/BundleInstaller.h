@@ -1,7 +1,5 @@
 #pragma once
 
-#include "update/Minisign.h"
-
 #include <QString>
 #include <QStringList>
 
@@ -19,6 +17,8 @@ QString systemError();
 void remove(const QString& path);
 /// Every path in the bundle, relative, a folder before what it holds; links are not followed.
 QStringList contents(const QString& bundlePath);
+/// The target of a symbolic link, as it is written; empty when the path is no readable link.
+QByteArray linkTarget(const QByteArray& path);
 /// Copies a bundle, links as links and modes as they are, to destination (which must not exist).
 std::optional<QString> copy(const QString& bundlePath, const QString& destination);
 
@@ -27,12 +27,19 @@ std::optional<QString> copy(const QString& bundlePath, const QString& destinatio
 /// first. The system's words on failure, with destination as it was.
 std::optional<QString> place(const QString& bundlePath, const QString& destination, BundleReplacer& replacer);
 
-/// Stages newBundle beside the installed bundle (same file system, so that the swap is one
-/// rename), checks the staged copy's signature once more against the pinned key, then swaps:
-/// one exchange where supported, else two moves with the first undone when the second fails.
-/// The old bundle is removed once the new one is in place. The system's words on failure, with
-/// the installed bundle as it was.
-std::optional<QString> install(const QString& newBundle, const QString& installedBundle,
-                               const Minisign::PublicKey& pinnedKey, BundleReplacer& replacer);
+/// Where a new copy of installedBundle is staged by this process: beside it, on the same file
+/// system, so that the swap is one rename. The name carries this process's id.
+QString stagingPath(const QString& installedBundle);
+/// Removes what installs that were killed before they ended staged in the folder: no other
+/// process owns them.
+void clearAbandonedStaging(const QString& folder);
+/// A rename, or a copy and removal where the two lie on different file systems. The system's
+/// words on failure, with nothing left at to.
+std::optional<QString> relocate(const QString& from, const QString& to);
+/// Swaps the staged bundle in: one exchange where supported, else two moves with the first
+/// undone when the second fails. The old bundle is removed once the new one is in place, and
+/// the staged copy when the swap fails. The system's words on failure, with the installed bundle
+/// as it was.
+std::optional<QString> swap(const QString& staged, const QString& installedBundle, BundleReplacer& replacer);
 
 } // namespace BundleInstaller
