@@ -6,22 +6,37 @@ using namespace Qt::StringLiterals;
 
 namespace MenubarIcon {
 
+namespace {
+
+constexpr int scales = 3;
+
+QString fileName(const QString& resourcesPath, int scale)
+{
+    return resourcesPath + u"/MenubarIconTemplate"_s + (scale == 1 ? QString() : u"@%1x"_s.arg(scale)) + u".png"_s;
+}
+
+} // namespace
+
+QList<QByteArray> files(const QString& resourcesPath)
+{
+    QList<QByteArray> pngs;
+    for (int scale = 1; scale <= scales; ++scale) {
+        QFile file(fileName(resourcesPath, scale));
+        const QByteArray bytes = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+        if (bytes.startsWith("\x89PNG\r\n\x1a\n"))
+            pngs.append(bytes);
+    }
+    return pngs;
+}
+
 QList<QImage> load(const QString& resourcesPath)
 {
-    struct Row {
-        QString suffix;
-        int scale;
-    };
-    static const Row rows[] = {{u""_s, 1}, {u"@2x"_s, 2}, {u"@3x"_s, 3}};
     QList<QImage> representations;
-    for (const Row& row : rows) {
-        QFile file(resourcesPath + u"/MenubarIconTemplate"_s + row.suffix + u".png"_s);
-        if (!file.open(QIODevice::ReadOnly))
-            continue;
-        QImage image = QImage::fromData(file.readAll(), "PNG");
+    for (int scale = 1; scale <= scales; ++scale) {
+        QImage image(fileName(resourcesPath, scale), "PNG");
         if (image.isNull())
             continue;
-        image.setDevicePixelRatio(row.scale);
+        image.setDevicePixelRatio(scale);
         representations.append(image);
     }
     return representations;

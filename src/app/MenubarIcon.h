@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QImage>
 #include <QList>
 #include <QString>
@@ -12,6 +13,9 @@ namespace MenubarIcon {
 /// The side of the icon, in points.
 constexpr int points = 18;
 
+/// The PNG files of the representations found in the folder, in the order 1x, 2x, 3x, read as
+/// they are; missing files and files that are not PNG are left out.
+QList<QByteArray> files(const QString& resourcesPath);
 /// Reads the representations found in the folder, in the order 1x, 2x, 3x; each image carries
 /// its scale as device pixel ratio, and its size in points is its pixel size divided by the
 /// scale, rounded down. Missing or undecodable files are left out.

@@ -13,24 +13,11 @@
 #include "update/UpdateChecker.h"
 
 #include <QApplication>
-#include <QBuffer>
+#include <QFile>
 #include <QScreen>
 #include <QWidget>
 
 using namespace Qt::StringLiterals;
-
-namespace {
-
-QByteArray png(const QImage& image)
-{
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "PNG");
-    return bytes;
-}
-
-} // namespace
 
 TavrinkApp::TavrinkApp(Parts parts, QObject* parent)
     : QObject(parent)
@@ -53,11 +40,11 @@ TavrinkApp::~TavrinkApp()
 void TavrinkApp::start()
 {
     StatusItem& item = m_parts.statusItem;
-    QList<QByteArray> icon;
-    for (const QImage& representation : menubarIcon(m_parts.resourcesPath))
-        icon.append(png(representation));
-    item.setIcon(icon);
-    item.setApplicationIcon(png(applicationIcon()));
+    // The files go as they are: decoding and encoding them again would only slow the start.
+    item.setIcon(MenubarIcon::files(m_parts.resourcesPath));
+    QFile applicationIconFile(applicationIconPath());
+    item.setApplicationIcon(applicationIconFile.open(QIODevice::ReadOnly) ? applicationIconFile.readAll()
+                                                                          : QByteArray());
     updateLabel();
     connect(&m_parts.settings, &DefaultsStore::valueChanged, this, [this](const QString& key) {
         if (key == SettingsKey::showHostnameInBar || key == SettingsKey::useFQDN)
@@ -98,15 +85,14 @@ QString TavrinkApp::labelText(bool showHostnameInBar, bool useFQDN, const QStrin
     return useFQDN ? fullName : shortName;
 }
 
-const QList<QImage>& TavrinkApp::menubarIcon(const QString& resourcesPath)
+QString TavrinkApp::applicationIconPath() const
 {
-    static const QList<QImage> icon = MenubarIcon::load(resourcesPath);
-    return icon;
+    return m_parts.resourcesPath + u"/com.kelvandrosi.Tavrink.png"_s;
 }
 
 QImage TavrinkApp::applicationIcon() const
 {
-    return QImage(m_parts.resourcesPath + u"/com.kelvandrosi.Tavrink.png"_s);
+    return QImage(applicationIconPath());
 }
 
 void TavrinkApp::openSettingsWindow()

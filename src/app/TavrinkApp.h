@@ -55,13 +55,13 @@ public:
     /// The label's text: the hostname in the form asked for, or empty when the icon is to show.
     static QString labelText(bool showHostnameInBar, bool useFQDN, const QString& fullName, const QString& shortName);
     /// The template icon, made once from the resources and kept for the life of the process.
-    static const QList<QImage>& menubarIcon(const QString& resourcesPath);
 
 Q_SIGNALS:
     void quitRequested();
 
 private:
     void presentWindow(const QString& id, const QString& title, std::unique_ptr<QWidget> root);
+    QString applicationIconPath() const;
     QImage applicationIcon() const;
     void updateLabel();
     void updateMenu();

@@ -148,8 +148,11 @@ int runPanel(int argc, char* argv[], const CommandLine::Options& options)
     JournalErrorLog desktopLog{"com.kelvandrosi.TavrinkMac", "desktop"};
     XdgApplicationEntry desktopEntry(XdgApplicationEntry::standardDataFolder(), BundleInfo::bundlePath(),
                                      BundleInfo::currentExecutable(), applicationId);
-    QTimer::singleShot(0, &app, [&] {
-        if (!delegate.applicationDidFinishLaunching())
+    // What the user cannot see waits until the item is in the panel, or until a host had its
+    // moment to take it: the move check, the desktop entries, the first update schedule.
+    bool isLaunched = false;
+    const auto finishLaunching = [&] {
+        if (std::exchange(isLaunched, true) || !delegate.applicationDidFinishLaunching())
             return;
         delegate.open(options.urls);
         // The desktop learns where this copy lies: the application menu, tavrink: links, activation.
@@ -158,7 +161,9 @@ int runPanel(int argc, char* argv[], const CommandLine::Options& options)
         if (!bundle.isEmpty() && !BundleInfo::isPackaged(bundle))
             if (const auto failure = desktopEntry.registerCopy())
                 desktopLog.error(*failure);
-    });
+    };
+    QObject::connect(&statusItem, &StatusNotifierItem::registered, &app, finishLaunching, Qt::QueuedConnection);
+    QTimer::singleShot(250, &app, finishLaunching);
     return QApplication::exec();
 }
 

@@ -4,12 +4,12 @@
 
 #include <QCursor>
 #include <QIcon>
+#include <QImage>
 #include <QMenu>
 #include <QSystemTrayIcon>
 
 ClassicTrayIcon::ClassicTrayIcon(QObject* parent)
     : FallbackStatusItem(parent)
-    , m_menu(std::make_unique<QMenu>())
 {
 }
 
@@ -22,15 +22,13 @@ void ClassicTrayIcon::setLabel(const QString& text)
 
 void ClassicTrayIcon::setIcon(const QList<QByteArray>& pngRepresentations)
 {
-    m_icon.clear();
-    for (const QByteArray& png : pngRepresentations)
-        m_icon.append(QImage::fromData(png, "PNG"));
+    m_icon = pngRepresentations;
     updateIcon();
 }
 
 void ClassicTrayIcon::setApplicationIcon(const QByteArray& png)
 {
-    m_applicationIcon = QImage::fromData(png, "PNG");
+    m_applicationIcon = png;
     updateIcon();
 }
 
@@ -43,7 +41,23 @@ void ClassicTrayIcon::setTitle(const QString& title)
 
 void ClassicTrayIcon::setMenu(const QList<MenuItem>& items)
 {
-    QMenuRenderer::fill(*m_menu, items, [this](const QString& key) { Q_EMIT itemChosen(key); });
+    m_items = items;
+    if (m_menu)
+        fillMenu();
+}
+
+void ClassicTrayIcon::fillMenu()
+{
+    QMenuRenderer::fill(*m_menu, m_items, [this](const QString& key) { Q_EMIT itemChosen(key); });
+}
+
+QMenu& ClassicTrayIcon::menu()
+{
+    if (!m_menu) {
+        m_menu = std::make_unique<QMenu>();
+        fillMenu();
+    }
+    return *m_menu;
 }
 
 bool ClassicTrayIcon::isAvailable() const
@@ -56,11 +70,11 @@ void ClassicTrayIcon::show()
     if (m_tray)
         return;
     m_tray = std::make_unique<QSystemTrayIcon>();
-    m_tray->setContextMenu(m_menu.get());
+    m_tray->setContextMenu(&menu());
     // A left click opens the menu too: the item is a menu, as it is in a StatusNotifier host.
     connect(m_tray.get(), &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
         if (reason == QSystemTrayIcon::Trigger)
-            m_menu->popup(QCursor::pos());
+            menu().popup(QCursor::pos());
     });
     m_tray->setToolTip(m_title);
     updateIcon();
@@ -79,7 +93,7 @@ bool ClassicTrayIcon::isVisible() const
 
 void ClassicTrayIcon::popUpMenu(int x, int y)
 {
-    m_menu->popup(QPoint(x, y));
+    menu().popup(QPoint(x, y));
 }
 
 void ClassicTrayIcon::updateIcon()
@@ -88,11 +102,12 @@ void ClassicTrayIcon::updateIcon()
         return;
     // The coloured application icon shows on light and dark trays; the template only if there is none.
     QIcon icon;
-    if (!m_applicationIcon.isNull()) {
-        icon.addPixmap(QPixmap::fromImage(m_applicationIcon));
+    const QImage application = QImage::fromData(m_applicationIcon, "PNG");
+    if (!application.isNull()) {
+        icon.addPixmap(QPixmap::fromImage(application));
     } else {
-        for (const QImage& image : std::as_const(m_icon))
-            icon.addPixmap(QPixmap::fromImage(image));
+        for (const QByteArray& png : std::as_const(m_icon))
+            icon.addPixmap(QPixmap::fromImage(QImage::fromData(png, "PNG")));
     }
     m_tray->setIcon(icon);
 }

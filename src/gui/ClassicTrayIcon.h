@@ -2,7 +2,8 @@
 
 #include "platform/StatusItem.h"
 
-#include <QImage>
+#include <QByteArray>
+#include <QList>
 
 #include <memory>
 
@@ -11,7 +12,8 @@ class QSystemTrayIcon;
 
 /// The panel item as a classic (XEmbed) tray icon with the menu as a QMenu, for desktops whose
 /// panel has no StatusNotifier host. An XEmbed tray may be light or dark and cannot draw text,
-/// so it shows the coloured application icon, and the hostname in its tooltip.
+/// so it shows the coloured application icon, and the hostname in its tooltip. Nothing is drawn
+/// or built before it is shown or its menu opened: most panels never need it.
 class ClassicTrayIcon : public FallbackStatusItem {
     Q_OBJECT
 public:
@@ -32,10 +34,13 @@ public:
 
 private:
     void updateIcon();
+    QMenu& menu();
+    void fillMenu();
 
     QString m_title;
-    QList<QImage> m_icon;
-    QImage m_applicationIcon;
-    std::unique_ptr<QMenu> m_menu;
+    QList<QByteArray> m_icon;
+    QByteArray m_applicationIcon;
+    QList<MenuItem> m_items;
+    std::unique_ptr<QMenu> m_menu; // made, and kept current, once it is needed
     std::unique_ptr<QSystemTrayIcon> m_tray;
 };

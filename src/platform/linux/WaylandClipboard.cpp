@@ -14,7 +14,6 @@ WaylandClipboard::WaylandClipboard(std::unique_ptr<Clipboard> fallback, ErrorLog
     : QObject(parent)
     , m_fallback(std::move(fallback))
     , m_log(log)
-    , m_isDataControl(offersDataControl())
     , m_copier(QStandardPaths::findExecutable(u"wl-copy"_s))
 {
 }
@@ -47,8 +46,11 @@ bool WaylandClipboard::offersDataControl()
 
 void WaylandClipboard::setText(const QString& text)
 {
-    if (!m_isDataControl || m_copier.isEmpty()) {
-        if (m_isDataControl)
+    // Asked at the first copy, not at start: the answer does not change during a session.
+    if (!m_isDataControl)
+        m_isDataControl = offersDataControl();
+    if (!*m_isDataControl || m_copier.isEmpty()) {
+        if (*m_isDataControl)
             sayOnce(u"Copying on this Wayland desktop needs wl-copy (the wl-clipboard package); "
                     "trying the X11 clipboard instead."_s);
         else if (!qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") && qEnvironmentVariableIsEmpty("DISPLAY"))

@@ -5,6 +5,7 @@
 #include <QObject>
 
 #include <memory>
+#include <optional>
 
 class ErrorLog;
 
@@ -32,7 +33,7 @@ private:
 
     std::unique_ptr<Clipboard> m_fallback;
     ErrorLog& m_log;
-    bool m_isDataControl;
+    std::optional<bool> m_isDataControl; // whether the compositor offers data-control, once asked
     QString m_copier; // wl-copy; empty when missing
     bool m_hasSaid = false;
 };
