@@ -6,8 +6,8 @@
 
 #include "platform/AlertPresenter.h"
 #include "platform/ErrorLog.h"
-#include "platform/linux/LinuxBundleReplacer.h"
-#include "platform/linux/TimerfdClock.h"
+#include "platform/linux/session/LinuxBundleReplacer.h"
+#include "platform/linux/session/TimerfdClock.h"
 #include "settings/DefaultsStore.h"
 #include "update/UpdateChecker.h"
 

@@ -2,7 +2,7 @@
 // namespace it runs in; bench/run runs it in namespaces with 10, 100 and 1,000 addresses.
 
 #include "network/NetworkInterfaces.h"
-#include "platform/linux/LinuxNetworkInventory.h"
+#include "platform/linux/net/LinuxNetworkInventory.h"
 
 #include <benchmark/benchmark.h>
 

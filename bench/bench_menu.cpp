@@ -4,8 +4,8 @@
 // keeps half the ids, gives out new ones for the other half and moves the rows that stay.
 
 #include "menu/MenuContent.h"
-#include "platform/linux/DBusMenuDBus.h"
-#include "platform/linux/ExportedMenu.h"
+#include "platform/linux/panel/DBusMenuDBus.h"
+#include "platform/linux/panel/ExportedMenu.h"
 
 #include <benchmark/benchmark.h>
 

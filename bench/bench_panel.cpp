@@ -5,9 +5,9 @@
 //   bench_panel instance <tavrink> <runs>                 a later launch beside a running instance
 
 #include "menu/MenuContent.h"
-#include "platform/linux/DBusMenuDBus.h"
-#include "platform/linux/DBusTypes.h"
-#include "platform/linux/ExportedMenu.h"
+#include "platform/linux/panel/DBusMenuDBus.h"
+#include "platform/linux/panel/DBusTypes.h"
+#include "platform/linux/panel/ExportedMenu.h"
 
 #include <QCoreApplication>
 #include <QDBusConnection>

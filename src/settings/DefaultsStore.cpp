@@ -27,9 +27,10 @@ std::optional<bool> readBool(const QVariant& value)
 
 } // namespace
 
-DefaultsStore::DefaultsStore(QString filePath, QObject* parent)
+DefaultsStore::DefaultsStore(QString filePath, QObject* parent, Reading reading)
     : QObject(parent)
     , m_filePath(std::move(filePath))
+    , m_reading(reading)
 {
     QDir().mkpath(QFileInfo(m_filePath).absolutePath());
     // Another process's write comes as several events (created, truncated, written, renamed);
@@ -129,6 +130,8 @@ void DefaultsStore::reload()
 
 void DefaultsStore::watch()
 {
+    if (m_reading == Reading::Once)
+        return;
     // Editors and QSettings replace the file rather than rewrite it, so the folder is watched too.
     const QString folder = QFileInfo(m_filePath).absolutePath();
     if (!m_watcher.directories().contains(folder))

@@ -11,11 +11,17 @@
 class QSettings;
 
 /// The user's settings in an INI file, with registered defaults that are never written.
-/// Every reader hears of every change: writes made here and edits of the file by anyone else.
+/// Every reader hears of every change: writes made here and edits of the file by anyone else,
+/// unless it reads the file once only.
 class DefaultsStore : public QObject {
     Q_OBJECT
 public:
-    explicit DefaultsStore(QString filePath = standardFilePath(), QObject* parent = nullptr);
+    /// Once: the file as it is now, for a program that ends before anyone could change it (a
+    /// watch costs its exit the kernel's wait for the watch to go).
+    enum class Reading { Watched, Once };
+
+    explicit DefaultsStore(QString filePath = standardFilePath(), QObject* parent = nullptr,
+                           Reading reading = Reading::Watched);
 
     /// $XDG_CONFIG_HOME/kelvandrosi/Tavrink.conf
     static QString standardFilePath();
@@ -46,6 +52,7 @@ private:
     QVariantMap m_stored;
     QVariantMap m_defaults;
     bool m_isFileDamaged = false;
+    Reading m_reading;
     QFileSystemWatcher m_watcher;
     QTimer m_settle;
 };

@@ -4,7 +4,7 @@
 #include "TestHttpsServer.h"
 #include "TestSupport.h"
 #include "network/NetworkStatusModel.h"
-#include "platform/linux/LogindWakeMonitor.h"
+#include "platform/linux/session/LogindWakeMonitor.h"
 
 #include <QDBusConnection>
 #include <QDBusMessage>

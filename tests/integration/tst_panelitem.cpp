@@ -7,9 +7,9 @@
 #include "TestWatcher.h"
 #include "TestWindows.h"
 #include "app/TavrinkApp.h"
-#include "platform/linux/DBusTypes.h"
-#include "platform/linux/QtClipboard.h"
-#include "platform/linux/StatusNotifierItem.h"
+#include "platform/linux/clipboard/QtClipboard.h"
+#include "platform/linux/panel/DBusTypes.h"
+#include "platform/linux/panel/StatusNotifierItem.h"
 #include "settings/DefaultsStore.h"
 #include "settings/SettingsKey.h"
 

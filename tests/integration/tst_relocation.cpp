@@ -6,7 +6,7 @@
 
 #include "Fakes.h"
 #include "TestSupport.h"
-#include "platform/linux/LinuxBundleReplacer.h"
+#include "platform/linux/session/LinuxBundleReplacer.h"
 #include "settings/DefaultsStore.h"
 #include "update/Translocation.h"
 

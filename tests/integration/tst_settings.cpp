@@ -4,9 +4,9 @@
 
 #include "Fakes.h"
 #include "TestSupport.h"
-#include "platform/linux/DesktopEntry.h"
-#include "platform/linux/XdgApplicationEntry.h"
-#include "platform/linux/XdgAutostartLoginItem.h"
+#include "platform/linux/xdg/DesktopEntry.h"
+#include "platform/linux/xdg/XdgApplicationEntry.h"
+#include "platform/linux/xdg/XdgAutostartLoginItem.h"
 #include "settings/DefaultsStore.h"
 #include "settings/LaunchAtLogin.h"
 #include "settings/SettingsKey.h"

@@ -5,7 +5,7 @@
 
 #include "TestSupport.h"
 #include "TestWatcher.h"
-#include "platform/linux/DBusSingleInstance.h"
+#include "platform/linux/session/DBusSingleInstance.h"
 
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>

@@ -9,7 +9,7 @@
 #include "Release.h"
 #include "TestHttpsServer.h"
 #include "bundle/BundleInstaller.h"
-#include "platform/linux/LinuxBundleReplacer.h"
+#include "platform/linux/session/LinuxBundleReplacer.h"
 #include "settings/DefaultsStore.h"
 #include "update/UpdateChecker.h"
 #include "update/UpdateFolder.h"

@@ -3,9 +3,9 @@
 
 #include "TestSupport.h"
 #include "app/AppDelegate.h"
-#include "app/CommandLine.h"
 #include "app/MenubarIcon.h"
-#include "app/Snapshot.h"
+#include "commandline/CommandLine.h"
+#include "commandline/Snapshot.h"
 #include "platform/SingleInstance.h"
 
 #include <QImage>

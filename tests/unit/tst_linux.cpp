@@ -2,10 +2,10 @@
 // kernel does, timers on CLOCK_BOOTTIME, and which panels draw the item how.
 
 #include "Fakes.h"
-#include "platform/linux/StatusNotifierItem.h"
-#include "platform/linux/SysfsDisplayNames.h"
-#include "platform/linux/TimerfdClock.h"
-#include "platform/linux/WaylandClipboard.h"
+#include "platform/linux/clipboard/WaylandClipboard.h"
+#include "platform/linux/net/SysfsDisplayNames.h"
+#include "platform/linux/panel/StatusNotifierItem.h"
+#include "platform/linux/session/TimerfdClock.h"
 
 #include <QDir>
 #include <QFile>

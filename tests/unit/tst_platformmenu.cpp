@@ -2,8 +2,8 @@
 // a click with an old id does, what each rebuild announces, and the QMenu of the tray fallback.
 
 #include "gui/QMenuRenderer.h"
-#include "platform/linux/DBusMenuDBus.h"
-#include "platform/linux/ExportedMenu.h"
+#include "platform/linux/panel/DBusMenuDBus.h"
+#include "platform/linux/panel/ExportedMenu.h"
 
 #include <QAction>
 #include <QApplication>

@@ -4,7 +4,7 @@
 // Prints "ready" just before the install starts and the microseconds it took when it ends.
 
 #include "bundle/BundleInstaller.h"
-#include "platform/linux/LinuxBundleReplacer.h"
+#include "platform/linux/session/LinuxBundleReplacer.h"
 #include "verify/UpdateArchive.h"
 
 #include <QCoreApplication>

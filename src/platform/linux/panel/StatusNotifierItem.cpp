@@ -1,0 +1,299 @@
+#include "platform/linux/panel/StatusNotifierItem.h"
+
+#include "platform/linux/panel/DBusMenuDBus.h"
+#include "platform/linux/panel/ExportedMenu.h"
+#include "platform/linux/panel/PanelPictures.h"
+#include "platform/linux/panel/StatusNotifierItemDBus.h"
+
+#include <QDBusConnectionInterface>
+#include <QDBusMessage>
+#include <QDBusPendingCallWatcher>
+#include <QDBusServiceWatcher>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QImage>
+#include <QPainter>
+
+#include <algorithm>
+
+#include <unistd.h>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+const QString kWatcherService = u"org.kde.StatusNotifierWatcher"_s;
+constexpr int kPanelHeight = PanelPictures::panelHeight;
+// In the icon theme the item is given: a symbolic icon that hosts which recolour such icons draw
+// in their own text colour.
+const QString kSymbolicIcon = u"tavrink-symbolic"_s;
+const QString kSymbolicIconFile = u"/hicolor/scalable/status/tavrink-symbolic.svg"_s;
+
+QStringList commandLine(uint pid)
+{
+    QFile file(u"/proc/%1/cmdline"_s.arg(pid));
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    QStringList arguments;
+    for (const QByteArray& argument : file.readAll().split('\0'))
+        arguments.append(QString::fromLocal8Bit(argument));
+    return arguments;
+}
+
+// The pictures hosts read by name live in the user's own runtime folder, not in the /tmp that
+// every account shares (hosts run as the same user).
+QString iconFolderTemplate()
+{
+    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    return (runtime.startsWith(u'/') && QFileInfo(runtime).isDir() ? runtime : QDir::tempPath()) + u"/Tavrink-XXXXXX"_s;
+}
+} // namespace
+
+StatusNotifierItem::StatusNotifierItem(QDBusConnection bus, QString id, QString iconTheme,
+                                       std::unique_ptr<FallbackStatusItem> fallback, QObject* parent)
+    : StatusItem(parent)
+    , m_bus(std::move(bus))
+    , m_id(std::move(id))
+    , m_iconTheme(QFileInfo::exists(iconTheme + kSymbolicIconFile) ? std::move(iconTheme) : QString())
+    , m_serviceName(u"org.kde.StatusNotifierItem-%1-1"_s.arg(::getpid()))
+    , m_iconDir(iconFolderTemplate())
+    , m_menu(new ExportedMenu(this))
+    , m_watcherWatcher(new QDBusServiceWatcher(kWatcherService, m_bus, QDBusServiceWatcher::WatchForOwnerChange, this))
+    , m_fallback(std::move(fallback))
+{
+    registerDBusTypes();
+    new StatusNotifierItemDBus(this);
+    new DBusMenuDBus(m_menu);
+    connect(m_menu, &ExportedMenu::chosen, this, &StatusItem::itemChosen);
+    if (m_fallback)
+        connect(m_fallback.get(), &StatusItem::itemChosen, this, &StatusItem::itemChosen);
+    connect(m_watcherWatcher, &QDBusServiceWatcher::serviceRegistered, this, &StatusNotifierItem::onWatcherAppeared);
+    connect(m_watcherWatcher, &QDBusServiceWatcher::serviceUnregistered, this, &StatusNotifierItem::onWatcherGone);
+    // A panel that restarts leaves for a moment; the tray icon only stands in when none comes back.
+    m_fallbackDelay.setSingleShot(true);
+    m_fallbackDelay.setInterval(2000);
+    connect(&m_fallbackDelay, &QTimer::timeout, this, &StatusNotifierItem::updateFallback);
+    m_bus.connect(kWatcherService, u"/StatusNotifierWatcher"_s, kWatcherService, u"StatusNotifierItemUnregistered"_s,
+                  this, SLOT(onItemUnregistered(QString)));
+    m_reregistration.setSingleShot(true);
+    connect(&m_reregistration, &QTimer::timeout, this, [this] {
+        if (m_isShown && !m_isRegistered && m_bus.interface()->isServiceRegistered(kWatcherService))
+            registerWithWatcher();
+    });
+}
+
+StatusNotifierItem::~StatusNotifierItem()
+{
+    if (m_isShown) {
+        m_bus.unregisterObject(QString::fromLatin1(itemPath));
+        m_bus.unregisterObject(QString::fromLatin1(menuPath));
+        m_bus.unregisterService(m_serviceName);
+    }
+}
+
+void StatusNotifierItem::setLabel(const QString& text)
+{
+    if (m_fallback)
+        m_fallback->setLabel(text);
+    if (text == m_label && m_iconGeneration > 0)
+        return;
+    m_label = text;
+    writeIcons();
+    Q_EMIT appearanceChanged();
+}
+
+void StatusNotifierItem::setIcon(const QList<QByteArray>& pngRepresentations)
+{
+    if (m_fallback)
+        m_fallback->setIcon(pngRepresentations);
+    m_icon.clear();
+    for (const QByteArray& png : pngRepresentations)
+        m_icon.append(PanelPictures::icon(png));
+    writeIcons();
+    Q_EMIT appearanceChanged();
+}
+
+void StatusNotifierItem::setApplicationIcon(const QByteArray& png)
+{
+    if (m_fallback)
+        m_fallback->setApplicationIcon(png);
+}
+
+void StatusNotifierItem::setTitle(const QString& title)
+{
+    if (m_fallback)
+        m_fallback->setTitle(title);
+    if (title == m_title)
+        return;
+    m_title = title;
+    Q_EMIT titleChanged();
+}
+
+void StatusNotifierItem::setMenu(const QList<MenuItem>& items)
+{
+    m_menu->setItems(items);
+    if (m_fallback)
+        m_fallback->setMenu(items);
+}
+
+void StatusNotifierItem::show()
+{
+    if (m_isShown)
+        return;
+    m_isShown = true;
+    m_bus.registerObject(QString::fromLatin1(itemPath), this, QDBusConnection::ExportAdaptors);
+    m_bus.registerObject(QString::fromLatin1(menuPath), m_menu, QDBusConnection::ExportAdaptors);
+    m_bus.registerService(m_serviceName);
+    if (m_bus.interface() && m_bus.interface()->isServiceRegistered(kWatcherService))
+        onWatcherAppeared();
+    else
+        updateFallback();
+}
+
+bool StatusNotifierItem::isShowingSymbolicIcon() const
+{
+    return m_hostStyle == HostStyle::SymbolicIcon && !m_iconTheme.isEmpty();
+}
+
+QString StatusNotifierItem::iconName() const
+{
+    if (isShowingSymbolicIcon())
+        return kSymbolicIcon;
+    if (!m_label.isEmpty() && m_hostStyle == HostStyle::Label)
+        return u"tavrink-blank"_s;
+    if (!m_label.isEmpty() && m_hostStyle == HostStyle::WidePicture)
+        return QString(); // the hostname's picture, as a pixmap
+    return u"tavrink-icon-%1"_s.arg(m_iconGeneration);
+}
+
+QString StatusNotifierItem::iconThemePath() const
+{
+    return isShowingSymbolicIcon() ? m_iconTheme : m_iconDir.path();
+}
+
+DBusImageList StatusNotifierItem::iconPixmap() const
+{
+    DBusImageList images;
+    // Plasma draws a pixmap whenever there is one, and the named icon only otherwise.
+    if (isShowingSymbolicIcon())
+        return images;
+    if (m_label.isEmpty() || m_hostStyle == HostStyle::SquarePicture || m_hostStyle == HostStyle::SymbolicIcon) {
+        for (const QImage& image : m_icon)
+            images.append(DBusImage::fromImage(image));
+    } else if (m_hostStyle == HostStyle::Label) {
+        QImage blank(kPanelHeight, kPanelHeight, QImage::Format_ARGB32);
+        blank.fill(Qt::transparent);
+        images.append(DBusImage::fromImage(blank));
+    } else {
+        images.append(DBusImage::fromImage(PanelPictures::text(m_label, 1)));
+        images.append(DBusImage::fromImage(PanelPictures::text(m_label, 2)));
+    }
+    return images;
+}
+
+StatusNotifierItem::HostStyle StatusNotifierItem::hostStyleOf(const QStringList& commandLine)
+{
+    static const QStringList labelHosts{u"ayatana-indicator-application-service"_s, u"indicator-application-service"_s,
+                                        u"gnome-shell"_s};
+    // Plasma's watcher lives in kded; LXQt's is the panel itself; xfce4-panel's systray plugin
+    // runs in the panel's plugin wrapper.
+    static const QStringList recolouringHosts{u"kded5"_s, u"kded6"_s};
+    static const QStringList squaringHosts{u"lxqt-panel"_s};
+    const QString program = QFileInfo(commandLine.value(0)).fileName();
+    if (labelHosts.contains(program))
+        return HostStyle::Label;
+    if (recolouringHosts.contains(program))
+        return HostStyle::SymbolicIcon;
+    if (squaringHosts.contains(program)
+        || (program.startsWith(u"wrapper-"_s) && QFileInfo(commandLine.value(1)).fileName() == u"libsystray.so"_s))
+        return HostStyle::SquarePicture;
+    return HostStyle::WidePicture;
+}
+
+// A host may drop an item while it is still there: GNOME's AppIndicator extension does when a
+// registration races its own scan of the bus and setting the item up fails. Until the item leaves,
+// it registers again, waiting twice as long after each drop (1 s up to about a minute), so that a
+// host that keeps dropping it is not flooded.
+void StatusNotifierItem::onItemUnregistered(const QString& service)
+{
+    // Watchers name an item by its service name or by its unique name, alone or with the path
+    // after it; ":1.42" must not match ":1.420".
+    const QString unique = m_bus.baseService();
+    const bool isOurs = service == m_serviceName || service == unique || service.startsWith(unique + u'/');
+    if (!m_isShown || !m_isRegistered || !isOurs)
+        return;
+    m_isRegistered = false;
+    m_reregistration.start(1000 << std::min(m_drops++, 6));
+}
+
+void StatusNotifierItem::onWatcherAppeared()
+{
+    m_fallbackDelay.stop();
+    m_reregistration.stop();
+    m_drops = 0;
+    const QDBusReply<uint> pid = m_bus.interface()->servicePid(kWatcherService);
+    const HostStyle style = pid.isValid() ? hostStyleOf(commandLine(pid.value())) : HostStyle::WidePicture;
+    if (style != m_hostStyle) {
+        m_hostStyle = style;
+        Q_EMIT appearanceChanged();
+    }
+    registerWithWatcher();
+    updateFallback();
+}
+
+void StatusNotifierItem::onWatcherGone()
+{
+    m_isRegistered = false;
+    m_fallbackDelay.start();
+}
+
+void StatusNotifierItem::registerWithWatcher()
+{
+    QDBusMessage call = QDBusMessage::createMethodCall(kWatcherService, u"/StatusNotifierWatcher"_s, kWatcherService,
+                                                       u"RegisterStatusNotifierItem"_s);
+    call << m_serviceName;
+    auto* pending = new QDBusPendingCallWatcher(m_bus.asyncCall(call), this);
+    connect(pending, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher* finished) {
+        finished->deleteLater();
+        if (finished->isError()) {
+            m_fallbackDelay.start();
+            return;
+        }
+        m_isRegistered = true;
+        updateFallback();
+        Q_EMIT registered();
+    });
+}
+
+void StatusNotifierItem::updateFallback()
+{
+    if (!m_fallback)
+        return;
+    const bool needsFallback = m_isShown && !m_isRegistered && !m_fallbackDelay.isActive()
+        && !(m_bus.interface() && m_bus.interface()->isServiceRegistered(kWatcherService));
+    if (needsFallback && m_fallback->isAvailable())
+        m_fallback->show();
+    else if (!needsFallback)
+        m_fallback->hide();
+}
+
+void StatusNotifierItem::popUpMenu(int x, int y)
+{
+    if (m_fallback)
+        m_fallback->popUpMenu(x, y);
+}
+
+void StatusNotifierItem::writeIcons()
+{
+    // Hosts cache icons by name, so a changed icon gets a new name.
+    ++m_iconGeneration;
+    if (!m_iconDir.isValid())
+        return;
+    QImage blank(kPanelHeight, kPanelHeight, QImage::Format_ARGB32);
+    blank.fill(Qt::transparent);
+    blank.save(m_iconDir.filePath(u"tavrink-blank.png"_s));
+    QFile::remove(m_iconDir.filePath(u"tavrink-icon-%1.png"_s.arg(m_iconGeneration - 1)));
+    if (!m_icon.isEmpty())
+        m_icon.constLast().save(m_iconDir.filePath(u"tavrink-icon-%1.png"_s.arg(m_iconGeneration)));
+}

@@ -1,0 +1,96 @@
+#pragma once
+
+#include "platform/StatusItem.h"
+#include "platform/linux/panel/DBusTypes.h"
+
+#include <QDBusConnection>
+#include <QPointer>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <memory>
+
+class ExportedMenu;
+class QDBusServiceWatcher;
+
+/// The panel item as a StatusNotifierItem exported by this process, with its menu over DBusMenu.
+/// Registers with the panel's watcher, again whenever the watcher comes back, and shows the
+/// fallback item (given the same label, icons and menu) while there is no watcher at all.
+class StatusNotifierItem : public StatusItem {
+    Q_OBJECT
+public:
+    static constexpr auto itemPath = "/StatusNotifierItem";
+    static constexpr auto menuPath = "/MenuBar";
+
+    /// iconTheme: an icon theme folder (holding hicolor/) with the symbolic icon
+    /// tavrink-symbolic, for hosts that recolour it; empty or without it, they get the pictures.
+    StatusNotifierItem(QDBusConnection bus, QString id, QString iconTheme = {},
+                       std::unique_ptr<FallbackStatusItem> fallback = nullptr, QObject* parent = nullptr);
+    ~StatusNotifierItem() override;
+
+    void setLabel(const QString& text) override;
+    void setIcon(const QList<QByteArray>& pngRepresentations) override;
+    void setApplicationIcon(const QByteArray& png) override;
+    void setTitle(const QString& title) override;
+    void setMenu(const QList<MenuItem>& items) override;
+    void show() override;
+
+    QString id() const { return m_id; }
+    QString serviceName() const { return m_serviceName; }
+    QString label() const { return m_label; }
+    QString title() const { return m_title; }
+    /// A themed icon name under iconThemePath(); empty when the pixmap is to be shown instead.
+    QString iconName() const;
+    QString iconThemePath() const;
+    DBusImageList iconPixmap() const;
+    /// How a panel shows an item's label and picture.
+    enum class HostStyle {
+        WidePicture, ///< draws the pixmap at its own width: the hostname is drawn into it
+        Label, ///< draws XAyatanaLabel as text beside a (transparent) icon
+        SquarePicture, ///< squeezes every pixmap into a square: the icon, the hostname in the tooltip
+        SymbolicIcon, ///< as SquarePicture, and draws a symbolic icon in its own text colour (Plasma)
+    };
+    Q_ENUM(HostStyle)
+    bool isRegistered() const { return m_isRegistered; }
+    bool isShowingFallback() const { return m_fallback && m_fallback->isVisible(); }
+    /// Opens the menu as a popup at a screen position, for hosts that ask the item to.
+    void popUpMenu(int x, int y);
+
+    /// The style of the host whose process owns the watcher, from that process's command line.
+    static HostStyle hostStyleOf(const QStringList& commandLine);
+
+Q_SIGNALS:
+    void appearanceChanged();
+    void titleChanged();
+    void registered();
+
+private Q_SLOTS:
+    void onItemUnregistered(const QString& service);
+
+private:
+    void onWatcherAppeared();
+    void onWatcherGone();
+    void registerWithWatcher();
+    void updateFallback();
+    void writeIcons();
+    bool isShowingSymbolicIcon() const;
+
+    QDBusConnection m_bus;
+    QString m_id;
+    QString m_iconTheme;
+    QString m_serviceName;
+    QString m_label;
+    QString m_title;
+    QList<QImage> m_icon;
+    bool m_isShown = false;
+    bool m_isRegistered = false;
+    HostStyle m_hostStyle = HostStyle::WidePicture;
+    int m_iconGeneration = 0;
+    QTemporaryDir m_iconDir;
+    ExportedMenu* m_menu;
+    QDBusServiceWatcher* m_watcherWatcher;
+    QTimer m_fallbackDelay;
+    QTimer m_reregistration;
+    int m_drops = 0;
+    std::unique_ptr<FallbackStatusItem> m_fallback;
+};
