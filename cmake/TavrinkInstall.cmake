@@ -30,6 +30,7 @@ add_custom_target(tavrink_install_files ALL DEPENDS "${staging}/tavrink.1.gz" "$
 
 set(component COMPONENT application)
 install(TARGETS tavrink RUNTIME DESTINATION "${TAVRINK_INSTALL_BUNDLE_DIR}/bin" ${component})
+install(TARGETS tavrink-panel LIBRARY DESTINATION "${TAVRINK_INSTALL_BUNDLE_DIR}/lib" ${component})
 install(TARGETS tavrink-update-helper RUNTIME DESTINATION "${TAVRINK_INSTALL_BUNDLE_DIR}/libexec" ${component})
 install(FILES "${staging}/Info.json" DESTINATION "${TAVRINK_INSTALL_BUNDLE_DIR}" ${component})
 install(DIRECTORY "${PROJECT_SOURCE_DIR}/resources/share/" DESTINATION "${TAVRINK_INSTALL_BUNDLE_DIR}/share"

@@ -20,7 +20,8 @@ diff <(dpkg-deb -c "$deb" | awk '{print $6}' | sort) "$source/tests/e2e/package-
 grep -q '"TavrinkDistribution": "deb"' <(dpkg-deb --fsys-tarfile "$deb" | tar -xO ./opt/Tavrink.app/Info.json) ||
     fail "the packaged bundle is not marked as the package manager's"
 depends=$(dpkg-deb -f "$deb" Depends)
-[[ "$depends" == *libqt6widgets6* && "$depends" == *libsodium23* ]] || fail "dpkg-shlibdeps found no dependencies: $depends"
+[[ "$depends" == *libqt6widgets6* && "$depends" == *libsodium23* && "$depends" == *libqt6dbus6* ]] ||
+    fail "dpkg-shlibdeps found no dependencies: $depends"
 lint=$(lintian "$deb" 2>&1 | grep -E '^[EW]: ' || true)
 [ -z "$lint" ] || fail "lintian: $lint"
 echo "ok: $(basename "$deb") ($(stat -c %s "$deb") bytes) holds the expected files and passes lintian"

@@ -5,12 +5,17 @@
 #include "platform/linux/clipboard/WaylandClipboard.h"
 #include "platform/linux/net/SysfsDisplayNames.h"
 #include "platform/linux/panel/StatusNotifierItem.h"
+#include "platform/linux/session/JournalErrorLog.h"
 #include "platform/linux/session/TimerfdClock.h"
 
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 
@@ -150,6 +155,35 @@ private Q_SLOTS:
         QCOMPARE(log.messages.size(), 1);
         QVERIFY2(log.messages.first().contains(u"neither the data-control protocol nor XWayland"_s),
                  qPrintable(log.messages.first()));
+    }
+
+    // One entry is one datagram in the journal's native protocol; a message with a line break
+    // goes in the binary form, whose length the journal reads as 64-bit little-endian.
+    void journalEntries_data()
+    {
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<QByteArray>("field");
+        QTest::newRow("one line") << u"Update 1.1 refused"_s << QByteArray("MESSAGE=Update 1.1 refused\n");
+        QTest::newRow("two lines") << u"a\nb"_s << QByteArray("MESSAGE\n\x03\0\0\0\0\0\0\0a\nb\n", 20);
+    }
+    void journalEntries()
+    {
+        QFETCH(QString, message);
+        QFETCH(QByteArray, field);
+        QTemporaryDir dir;
+        const QByteArray path = QFile::encodeName(dir.filePath(u"socket"_s));
+        const int journal = socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        std::strncpy(address.sun_path, path.constData(), sizeof address.sun_path - 1);
+        QCOMPARE(bind(journal, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
+        JournalErrorLog("com.kelvandrosi.TavrinkMac", "update", dir.filePath(u"socket"_s)).error(message);
+        QByteArray datagram(4096, '\0');
+        datagram.truncate(recv(journal, datagram.data(), static_cast<size_t>(datagram.size()), MSG_DONTWAIT));
+        close(journal);
+        QCOMPARE(
+            datagram,
+            field + "PRIORITY=3\nSYSLOG_IDENTIFIER=tavrink\nSUBSYSTEM=com.kelvandrosi.TavrinkMac\nCATEGORY=update\n");
     }
 };
 

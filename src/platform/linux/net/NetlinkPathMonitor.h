@@ -5,7 +5,6 @@
 #include <QByteArray>
 
 class QSocketNotifier;
-struct nl_sock;
 
 /// Watches rtnetlink's link, address and route groups and reports when what the user can see
 /// changed: up interfaces, their addresses, default routes. Lifetime refreshes are no change;
@@ -21,7 +20,7 @@ public:
 private:
     void drain();
 
-    nl_sock* m_socket = nullptr;
+    int m_socket = -1;
     QSocketNotifier* m_notifier = nullptr;
     QByteArray m_digest;
 };

@@ -11,9 +11,7 @@
 #include <utility>
 #include <vector>
 
-struct nl_sock;
-
-/// One rtnetlink socket (libnl-route) for dumps of addresses, links and routes.
+/// One rtnetlink socket for dumps of addresses, links and routes, read as the kernel writes them.
 class NetlinkRoute {
 public:
     /// A route to everything (prefix length 0) in the main table.
@@ -30,7 +28,7 @@ public:
     NetlinkRoute(const NetlinkRoute&) = delete;
     NetlinkRoute& operator=(const NetlinkRoute&) = delete;
 
-    bool isConnected() const { return m_socket != nullptr; }
+    bool isConnected() const { return m_socket >= 0; }
 
     /// Kernel flags (IFA_FLAGS) of every IPv6 address, by interface index and address bytes.
     std::optional<std::map<AddressKey, std::uint32_t>> ipv6AddressFlags();
@@ -45,6 +43,14 @@ public:
     /// The interface of the preferred default route among routes; a stateless rule.
     static std::optional<int> primaryInterfaceIndex(const std::vector<DefaultRoute>& routes);
 
+    /// An rtnetlink socket that hears of the groups (RTMGRP_*): non-blocking, close-on-exec;
+    /// -1 when there is none.
+    static int openSocket(std::uint32_t groups = 0);
+
 private:
-    nl_sock* m_socket = nullptr;
+    /// Every message of a dump of this type for the family: type and payload, or nothing on failure.
+    std::optional<std::vector<std::pair<int, QByteArray>>> dump(int type, int family);
+
+    int m_socket = -1;
+    std::uint32_t m_sequence = 0;
 };
