@@ -29,7 +29,15 @@ NetworkStatusModel::NetworkStatusModel(Dependencies dependencies, QObject* paren
         connect(m_wakeMonitor.get(), &WakeMonitor::woke, this, &NetworkStatusModel::refresh, Qt::QueuedConnection);
         m_wakeMonitor->start();
     }
-    refresh();
+    // The lists are filled now; the first lookup waits for the next turn, so that setting up its
+    // TLS never delays what the program puts on screen first.
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            if (!m_debounce && !m_lookup)
+                performRefresh();
+        },
+        Qt::QueuedConnection);
 }
 
 NetworkStatusModel::~NetworkStatusModel() = default;

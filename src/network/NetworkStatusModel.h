@@ -35,7 +35,8 @@ public:
         std::unique_ptr<PublicIPService> publicIPService;
     };
 
-    /// Fills the lists, starts the timer and both monitors, and starts the first refresh.
+    /// Fills the lists, starts the timer and both monitors; the first public lookup starts on the
+    /// next turn of the event loop.
     explicit NetworkStatusModel(Dependencies dependencies, QObject* parent = nullptr);
     ~NetworkStatusModel() override;
 
