@@ -93,8 +93,7 @@ int main(int argc, char** argv)
         std::atomic<bool> isInstalling = true;
         std::vector<double> trips;
         QThread* client = QThread::create([&] {
-            QDBusConnection bus
-                = QDBusConnection::connectToBus(QDBusConnection::SessionBus, u"client-%1"_s.arg(run));
+            QDBusConnection bus = QDBusConnection::connectToBus(QDBusConnection::SessionBus, u"client-%1"_s.arg(run));
             while (isInstalling) {
                 QDBusMessage call = QDBusMessage::createMethodCall(service, u"/MenuBar"_s, u"com.canonical.dbusmenu"_s,
                                                                    u"GetLayout"_s);
@@ -110,8 +109,8 @@ int main(int argc, char** argv)
         QElapsedTimer timer;
         timer.start();
         const QString staging = BundleInstaller::stagingPath(installed);
-        UpdateHelper helperRun({helper, archive, work + u"/attempt/unpacked"_s, staging, keyLine, u"1.1"_s,
-                           std::chrono::minutes(5)});
+        UpdateHelper helperRun(
+            {helper, archive, work + u"/attempt/unpacked"_s, staging, keyLine, u"1.1"_s, std::chrono::minutes(5)});
         QEventLoop loop;
         std::optional<QString> failure;
         QObject::connect(&helperRun, &UpdateHelper::finished, &loop, [&](const UpdateHelper::Result& result) {
@@ -142,8 +141,9 @@ int main(int argc, char** argv)
     BundleInstaller::remove(work + u"/Applications"_s);
     BundleInstaller::remove(work + u"/attempt"_s);
     const double ours = median(helperTimes), theirs = median(inProcessTimes);
-    std::printf("  install through the update helper: %.0f ms   all in one process: %.0f ms   ratio %.2f (median of %d)\n",
-                ours, theirs, ours / theirs, runs);
+    std::printf(
+        "  install through the update helper: %.0f ms   all in one process: %.0f ms   ratio %.2f (median of %d)\n",
+        ours, theirs, ours / theirs, runs);
     std::printf("  GetLayout during the helper's installs: %zu round trips, median %.2f ms, p99 %.2f ms, max %.2f ms\n",
                 roundTrips.size(), median(roundTrips), percentile(roundTrips, 99), percentile(roundTrips, 100));
     return 0;

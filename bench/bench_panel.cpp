@@ -149,7 +149,7 @@ int getLayout(int runs)
 // Beside a running instance: a later `tavrink` from its start to its exit (the request handed
 // over), and to the running instance's settings window on screen, polled with xwininfo every
 // 2 ms (so up to that much late). A fresh instance for each run, started and registered first.
-int instance(const QString& tavrink, int runs)
+int laterInstance(const QString& tavrink, int runs)
 {
     Watcher watcher;
     QDBusConnection bus = QDBusConnection::sessionBus();
@@ -199,7 +199,7 @@ int main(int argc, char* argv[])
     if (arguments.value(1) == u"getlayout"_s && arguments.size() == 3)
         return getLayout(arguments[2].toInt());
     if (arguments.value(1) == u"instance"_s && arguments.size() == 4)
-        return instance(arguments[2], arguments[3].toInt());
+        return laterInstance(arguments[2], arguments[3].toInt());
     std::fprintf(stderr,
                  "usage: bench_panel startup <tavrink> <minimal_tray> <runs> | getlayout <runs> | "
                  "instance <tavrink> <runs>\n");

@@ -37,7 +37,9 @@ int main(int argc, char* argv[])
         QNetworkReply* reply = network.get(request);
         QObject::connect(reply, &QNetworkReply::finished, reply, [reply] {
             std::printf("got %lld bytes%s\n", static_cast<long long>(reply->readAll().size()),
-                        reply->error() == QNetworkReply::NoError ? "" : qPrintable((QStringLiteral(", ") + reply->errorString())));
+                        reply->error() == QNetworkReply::NoError
+                            ? ""
+                            : qPrintable((QStringLiteral(", ") + reply->errorString())));
             std::fflush(stdout);
             reply->deleteLater();
         });

@@ -28,8 +28,6 @@ public:
     NetlinkRoute(const NetlinkRoute&) = delete;
     NetlinkRoute& operator=(const NetlinkRoute&) = delete;
 
-    bool isConnected() const { return m_socket >= 0; }
-
     /// Kernel flags (IFA_FLAGS) of every IPv6 address, by interface index and address bytes.
     std::optional<std::map<AddressKey, std::uint32_t>> ipv6AddressFlags();
     /// Default routes of the main table whose next hop is usable.

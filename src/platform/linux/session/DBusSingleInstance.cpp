@@ -42,9 +42,10 @@ SingleInstance::Claim DBusSingleInstance::claim(const QStringList& urls, QString
             *error = u"%1 is already exported on the session bus."_s.arg(path);
         return Claim::Alone;
     }
-    const auto owned = m_bus.interface()->registerService(m_applicationId, QDBusConnectionInterface::DontQueueService,
-                                                          QDBusConnectionInterface::DontAllowReplacement);
-    if (owned.isValid() && owned.value() == QDBusConnectionInterface::ServiceRegistered) {
+    const QDBusReply<QDBusConnectionInterface::RegisterServiceReply> owned = m_bus.interface()->registerService(
+        m_applicationId, QDBusConnectionInterface::DontQueueService, QDBusConnectionInterface::DontAllowReplacement);
+    if (owned.isValid()
+        && QDBusConnectionInterface::RegisterServiceReply(owned) == QDBusConnectionInterface::ServiceRegistered) {
         m_isOwner = true;
         return Claim::First;
     }
