@@ -89,7 +89,7 @@ QWidget* SettingsView::form()
     auto* rows = new QVBoxLayout(group);
     rows->setSpacing(4);
     rows->addWidget(m_showHostname
-                    = settingSwitch(u"Show hostname in menu bar"_s, SettingsKey::showHostnameInBar, true));
+                    = settingSwitch(u"Show hostname in the panel"_s, SettingsKey::showHostnameInBar, true));
     rows->addWidget(caption(u"When off, only the icon is shown. Click it to see the hostname."_s, group));
     rows->addSpacing(8);
     rows->addWidget(m_useFQDN
@@ -107,19 +107,8 @@ QWidget* SettingsView::form()
     m_launchAtLogin = new QCheckBox(u"Launch at login"_s, group);
     connect(m_launchAtLogin, &QCheckBox::clicked, this, &SettingsView::onLaunchAtLoginFlipped);
     rows->addWidget(m_launchAtLogin);
-    m_launchExplanation
-        = caption(u"Adds Tavrink to your Login Items so it is in the menu bar after every restart."_s, group);
-    rows->addWidget(m_launchExplanation);
-    m_approvalRow = new QWidget(group);
-    auto* approval = new QHBoxLayout(m_approvalRow);
-    approval->setContentsMargins(0, 0, 0, 0);
-    approval->setSpacing(6);
-    approval->addWidget(caption(u"Waiting for approval in System Settings › Login Items."_s, m_approvalRow));
-    auto* open = new QPushButton(u"Open…"_s, m_approvalRow);
-    connect(open, &QPushButton::clicked, this, [this] { LaunchAtLogin::openSystemSettings(m_parts.loginItems); });
-    approval->addWidget(open);
-    approval->addStretch();
-    rows->addWidget(m_approvalRow);
+    // XDG autostart never waits for anyone's approval, so no row says it does.
+    rows->addWidget(caption(u"Starts Tavrink when you log in, so it is in the panel after every restart."_s, group));
     return group;
 }
 
@@ -156,9 +145,6 @@ void SettingsView::onLaunchAtLoginFlipped(bool isWanted)
 void SettingsView::readLaunchAtLogin()
 {
     m_launchAtLogin->setChecked(LaunchAtLogin::isEnabled(m_parts.loginItems));
-    const bool needsApproval = LaunchAtLogin::requiresApproval(m_parts.loginItems);
-    m_launchExplanation->setVisible(!needsApproval);
-    m_approvalRow->setVisible(needsApproval);
 }
 
 void SettingsView::showEvent(QShowEvent* event)

@@ -54,6 +54,4 @@ private:
     QCheckBox* m_showLocal = nullptr;
     QCheckBox* m_launchAtLogin = nullptr;
     QLabel* m_preview = nullptr;
-    QLabel* m_launchExplanation = nullptr;
-    QWidget* m_approvalRow = nullptr;
 };

@@ -7,7 +7,10 @@
 #include "settings/DefaultsStore.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
+
+#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 
@@ -21,6 +24,23 @@ QString Translocation::userApplicationsFolder() const
     return m_parts.homePath + u"/Applications"_s;
 }
 
+QString Translocation::shown(const QString& folder) const
+{
+    // The home folder as "~", but only as a whole component: /home/alice2 is not ~2.
+    const bool isInHome = !m_parts.homePath.isEmpty() && folder.startsWith(m_parts.homePath)
+        && (folder.size() == m_parts.homePath.size() || folder.at(m_parts.homePath.size()) == u'/');
+    return isInHome ? u'~' + folder.mid(m_parts.homePath.size()) : folder;
+}
+
+QString Translocation::destinationFolder() const
+{
+    // The system's folder where this user may write in it (or make it), else the user's own.
+    const QFileInfo system(m_parts.systemApplicationsFolder);
+    const QString writable = system.exists() ? system.filePath() : system.absolutePath();
+    return access(QFile::encodeName(writable).constData(), W_OK) == 0 ? m_parts.systemApplicationsFolder
+                                                                      : userApplicationsFolder();
+}
+
 bool Translocation::isActive() const
 {
     // A package manager's copy stays where the package put it, read-only or not.
@@ -32,10 +52,11 @@ bool Translocation::offerToRelocate()
 {
     if (!isActive())
         return false;
+    const QString destination = shown(destinationFolder());
     const int answer = m_parts.alerts.present(
-        {u"Move Tavrink to the Applications folder"_s,
-         u"Linux is running Tavrink from a temporary read-only location, so it can't install its own updates. "
-         "Tavrink will move itself to the Applications folder and relaunch."_s,
+        {u"Move Tavrink to an applications folder"_s,
+         u"Tavrink is running from a read-only location, so it can't install its own updates. Tavrink will move "
+         "itself to %1 and relaunch."_s.arg(destination),
          {u"Move and Relaunch"_s, u"Quit"_s},
          Alert::Style::Warning});
     if (answer == 0) {
@@ -43,12 +64,8 @@ bool Translocation::offerToRelocate()
         if (moved.index() == 0) {
             m_parts.system.relaunch(std::get<0>(moved));
         } else {
-            m_parts.alerts.present({u"Could not move Tavrink"_s,
-                                    u"Drag Tavrink.app into the Applications folder in your file manager, then open it "
-                                    "again.\n\n("_s
-                                        + std::get<1>(moved) + u')',
-                                    {},
-                                    Alert::Style::Critical});
+            m_parts.alerts.present(
+                {u"Could not move Tavrink"_s, copyByHand(destination, std::get<1>(moved)), {}, Alert::Style::Critical});
         }
     }
     // The read-only copy stays where the user left it: it is not moved to the Trash.
@@ -65,15 +82,11 @@ bool Translocation::offerUserInstall()
         return false;
     if (m_parts.settings.boolValue(QString::fromLatin1(skipUserApplicationsInstallKey), false))
         return false;
-    // The home folder as "~", but only as a whole component: /home/alice2 is not ~2.
-    const bool isInHome = !m_parts.homePath.isEmpty() && folder.startsWith(m_parts.homePath)
-        && (folder.size() == m_parts.homePath.size() || folder.at(m_parts.homePath.size()) == u'/');
-    const QString shown = isInHome ? u'~' + folder.mid(m_parts.homePath.size()) : folder;
+    const QString destination = shown(destinationFolder());
     const int answer = m_parts.alerts.present(
-        {u"Move Tavrink to your Applications folder?"_s,
-         u"Tavrink is running from "_s + shown
-             + u". It will move itself to your Applications folder and reopen. That needs no administrator "
-               "password, and the copy you downloaded goes to the Trash."_s,
+        {u"Move Tavrink to %1?"_s.arg(destination),
+         u"Tavrink is running from "_s + shown(folder) + u". It will move itself to "_s + destination
+             + u" and reopen. That needs no administrator password, and the copy you downloaded goes to the Trash."_s,
          {u"Move and Reopen"_s, u"Not Now"_s},
          Alert::Style::Warning});
     if (answer != 0) {
@@ -82,18 +95,19 @@ bool Translocation::offerUserInstall()
     }
     const auto moved = relocate();
     if (moved.index() == 1) {
-        m_parts.alerts.present({u"Could not move Tavrink"_s,
-                                u"Drag Tavrink.app into your Applications folder in your file manager, then open it "
-                                "again.\n\n("_s
-                                    + std::get<1>(moved) + u')',
-                                {},
-                                Alert::Style::Warning});
+        m_parts.alerts.present(
+            {u"Could not move Tavrink"_s, copyByHand(destination, std::get<1>(moved)), {}, Alert::Style::Warning});
         return false;
     }
     m_parts.system.moveToTrash(m_parts.bundlePath); // a failure leaves the old copy; the new one runs all the same
     m_parts.system.relaunch(std::get<0>(moved));
     m_parts.terminate();
     return true;
+}
+
+QString Translocation::copyByHand(const QString& destination, const QString& reason)
+{
+    return u"Copy Tavrink.app into %1 with your file manager, then open it again.\n\n(%2)"_s.arg(destination, reason);
 }
 
 std::variant<QString, QString> Translocation::relocate()

@@ -44,6 +44,12 @@ public:
     bool offerUserInstall();
 
 private:
+    /// The folder as the user reads it: the home folder as "~".
+    QString shown(const QString& folder) const;
+    /// Where a move would go: the system's folder where this user can write there, else the user's.
+    QString destinationFolder() const;
+    /// Why not, and what the user can do instead.
+    static QString copyByHand(const QString& destination, const QString& reason);
     /// The new copy's path, or the last folder's failure in the system's words.
     std::variant<QString, QString> relocate();
 

@@ -30,7 +30,7 @@ running_from() { pgrep -f "^$1/bin/tavrink" >/dev/null; }
 
 cp -a "${TAVRINK_BUNDLE:?}" "$HOME/Downloads/Tavrink.app"
 pids+=("$(start "$HOME/Downloads/Tavrink.app/bin/tavrink" --no-public)")
-OCR_LIGHT=1 until_true shows "$dialog" "your Applications folder" || fail "no offer to move"
+OCR_LIGHT=1 until_true shows "$dialog" "Move Tavrink to" || fail "no offer to move"
 OCR_LIGHT=1 shows "$dialog" "running from ~/Downloads" || fail "the offer does not name ~/Downloads"
 echo "ok: a copy in ~/Downloads offers to move itself"
 OCR_LIGHT=1 click_word "$dialog" "^Reopen$" # the button, not the title
@@ -50,7 +50,7 @@ until_true not running_from /opt/Tavrink.app
 cp -a "$TAVRINK_BUNDLE" "$HOME/Downloads/Tavrink.app"
 second=$(start "$HOME/Downloads/Tavrink.app/bin/tavrink" --no-public)
 pids+=("$second")
-OCR_LIGHT=1 until_true shows "$dialog" "your Applications folder" || fail "no offer to the second download"
+OCR_LIGHT=1 until_true shows "$dialog" "Move Tavrink to" || fail "no offer to the second download"
 OCR_LIGHT=1 click_word "$dialog" "^Now$"
 sleep 1
 kill -0 "$second" 2>/dev/null || fail "'Not Now' ended Tavrink"

@@ -77,6 +77,11 @@ session() { # disable|enable
     choose
     until_true pasted "$host" || fail "choosing the hostname row put nothing on the Wayland clipboard"
     [ "$(timeout 5 wl-paste -n --type 'text/plain;charset=utf-8')" = "$host" ] || fail "not offered as text/plain;charset=utf-8"
+    # The text reaches wl-copy on its standard input: its command line, which every account can
+    # read in /proc, never holds it.
+    copier=$(pgrep -u nobody -f "wl-copy --foreground" | head -1)
+    [ -n "$copier" ] || fail "no wl-copy serves Tavrink's copy"
+    ! tr '\0' ' ' <"/proc/$copier/cmdline" | grep -qF "$host" || fail "the copied text is on wl-copy's command line"
     sleep 2
     pasted "$host" || fail "a later paste did not get the hostname"
     echo "ok ($kind XWayland): choosing the hostname row copies '$host'; a later paste still gets it"

@@ -53,15 +53,17 @@ private Q_SLOTS:
         // "message | text"; a text ending in "…" is a beginning; {dir} is the test folder.
         QTest::addColumn<QStringList>("alerts");
         QTest::addColumn<QString>("newCopy"); // where the copy lands; empty: nowhere
-        const QString offer = u"Move Tavrink to your Applications folder? | Tavrink is running from %1. It will move "
-                              "itself to your Applications folder and reopen. That needs no administrator password, "
-                              "and the copy you downloaded goes to the Trash."_s;
-        const QString relocation = u"Move Tavrink to the Applications folder | Linux is running Tavrink from a "
-                                   "temporary read-only location, so it can't install its own updates. Tavrink will "
-                                   "move itself to the Applications folder and relaunch."_s;
-        const QString couldNot = u"Could not move Tavrink | Drag Tavrink.app into %1 in your file manager, then open "
-                                 "it again.\n\n(…"_s;
-        const QString downloads = offer.arg(u"~/Downloads"_s);
+        // Each names the folder the move goes to: the system's where it can be written, else ~/Applications.
+        const QString offer = u"Move Tavrink to %2? | Tavrink is running from %1. It will move itself to %2 and "
+                              "reopen. That needs no administrator password, and the copy you downloaded goes to the "
+                              "Trash."_s;
+        const QString relocation = u"Move Tavrink to an applications folder | Tavrink is running from a read-only "
+                                   "location, so it can't install its own updates. Tavrink will move itself to %1 "
+                                   "and relaunch."_s;
+        const QString couldNot
+            = u"Could not move Tavrink | Copy Tavrink.app into %1 with your file manager, then open it again.\n\n(…"_s;
+        const QString system = u"{dir}/opt"_s, user = u"~/Applications"_s;
+        const QString downloads = offer.arg(u"~/Downloads"_s, system);
         QTest::newRow("in the system folder: nothing")
             << u"opt/Tavrink.app"_s << QStringList() << 0 << QStringList() << QString();
         QTest::newRow("in ~/Applications: nothing")
@@ -78,8 +80,8 @@ private Q_SLOTS:
             << u"home/Downloads/Tavrink-1.1.app"_s << QStringList{u"older"_s} << 0 << QStringList{downloads}
             << u"opt/Tavrink.app"_s;
         QTest::newRow("a subfolder of the system folder is not it")
-            << u"opt/Utilities/Tavrink.app"_s << QStringList() << 0 << QStringList{offer.arg(u"{dir}/opt/Utilities"_s)}
-            << u"opt/Tavrink.app"_s;
+            << u"opt/Utilities/Tavrink.app"_s << QStringList() << 0
+            << QStringList{offer.arg(u"{dir}/opt/Utilities"_s, system)} << u"opt/Tavrink.app"_s;
         QTest::newRow("a file at the destination is replaced")
             << u"home/Downloads/Tavrink.app"_s << QStringList{u"file"_s} << 0 << QStringList{downloads}
             << u"opt/Tavrink.app"_s;
@@ -88,17 +90,17 @@ private Q_SLOTS:
             << u"opt/Tavrink.app"_s;
         QTest::newRow("a system folder that refuses: the user's, made")
             << u"home/Downloads/Tavrink.app"_s << QStringList{u"older"_s, u"opt-readonly"_s} << 0
-            << QStringList{downloads} << u"home/Applications/Tavrink.app"_s;
+            << QStringList{offer.arg(u"~/Downloads"_s, user)} << u"home/Applications/Tavrink.app"_s;
         QTest::newRow("both refuse: the second's reason, nothing changed")
             << u"home/Downloads/Tavrink.app"_s << QStringList{u"older"_s, u"opt-readonly"_s, u"applications-file"_s}
-            << 0 << QStringList{downloads, couldNot.arg(u"your Applications folder"_s)} << QString();
+            << 0 << QStringList{offer.arg(u"~/Downloads"_s, user), couldNot.arg(user)} << QString();
         QTest::newRow("read-only: moved and relaunched") << u"media/Tavrink.app"_s << QStringList{u"readonly"_s} << 0
-                                                         << QStringList{relocation} << u"opt/Tavrink.app"_s;
+                                                         << QStringList{relocation.arg(system)} << u"opt/Tavrink.app"_s;
         QTest::newRow("read-only: Quit") << u"media/Tavrink.app"_s << QStringList{u"readonly"_s} << 1
-                                         << QStringList{relocation} << QString();
+                                         << QStringList{relocation.arg(system)} << QString();
         QTest::newRow("read-only, both refuse: the critical alert, then quit")
             << u"media/Tavrink.app"_s << QStringList{u"readonly"_s, u"opt-readonly"_s, u"applications-file"_s} << 0
-            << QStringList{relocation, couldNot.arg(u"the Applications folder"_s)} << QString();
+            << QStringList{relocation.arg(user), couldNot.arg(user)} << QString();
     }
     void offersAndMoves()
     {

@@ -145,7 +145,8 @@ private Q_SLOTS:
     {
         const QList<InterfaceAddress> given
             = addresses({u"b 10.0.0.2"_s, u"a 10.0.0.1"_s, u"en5 10.0.5.1"_s, u"en10 10.0.10.1"_s, u"utun3 10.8.0.2"_s,
-                         u"c 10.0.0.3"_s, u"t 100.64.0.7"_s, u"u 100.64.0.7 -"_s, u"t fd7a:115c:a1e0::2 -"_s});
+                         u"c 10.0.0.3"_s, u"t 100.64.0.7"_s, u"u 100.64.0.7 -"_s, u"t fd7a:115c:a1e0::2 -"_s,
+                         u"a fe80::1"_s, u"a 169.254.0.9"_s});
         FakeInventory inventory;
         inventory.names = {{u"a"_s, u"Dock 10"_s},
                            {u"b"_s, u"dock 9"_s},
@@ -153,6 +154,7 @@ private Q_SLOTS:
                            {u"en5"_s, u"Ethernet"_s},
                            {u"en10"_s, u"Ethernet"_s}};
         // Numbers in names by value, case ignored; the same name: interfaces as text; unnamed: its own name.
+        // Link-local addresses (fe80::/10, 169.254/16) and Tailscale's are never local rows.
         QCOMPARE(rows(NetworkInterfaces::localAddresses(given, inventory)),
                  (QStringList{u"b dock 9 10.0.0.2"_s, u"a Dock 10 10.0.0.1"_s, u"c Ethernet 10.0.0.3"_s,
                               u"en10 Ethernet 10.0.10.1"_s, u"en5 Ethernet 10.0.5.1"_s, u"utun3 utun3 10.8.0.2"_s}));

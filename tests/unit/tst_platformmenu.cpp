@@ -56,6 +56,8 @@ private Q_SLOTS:
             {u"hostname"_s, u"local:wlan0|10.0.0.2"_s, u"local:eth0|10.0.0.1"_s, u"---"_s, u"settings"_s, u"quit"_s}};
         QTest::newRow("a row removed, and its id names nothing")
             << QList<QStringList>{base, {u"hostname"_s, u"---"_s, u"settings"_s, u"quit"_s}};
+        QTest::newRow("the newest row removed, then another added: a new id") << QList<QStringList>{
+            base, base + QStringList{u"local:wlan0|10.0.0.2"_s}, base, base + QStringList{u"local:wlan0|10.0.0.3"_s}};
         QTest::newRow("rows reordered keep their ids")
             << QList<QStringList>{{u"hostname"_s, u"local:a|1"_s, u"local:b|2"_s, u"settings"_s},
                                   {u"hostname"_s, u"local:b|2"_s, u"local:a|1"_s, u"settings"_s}};
