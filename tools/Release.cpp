@@ -1,7 +1,7 @@
 #include "Release.h"
 
+#include "bundle/BundleInfo.h"
 #include "bundle/BundleInstaller.h"
-#include "settings/BundleInfo.h"
 #include "verify/CodeSignature.h"
 #include "verify/UpdateArchive.h"
 

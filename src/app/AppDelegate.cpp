@@ -1,5 +1,7 @@
 #include "app/AppDelegate.h"
 
+#include "bundle/BundleInfo.h"
+#include "platform/ErrorLog.h"
 #include "platform/SingleInstance.h"
 
 #include <QRegularExpression>
@@ -28,6 +30,45 @@ AppDelegate::AppDelegate(Parts parts, QObject* parent)
     : QObject(parent)
     , m_parts(std::move(parts))
 {
+}
+
+void AppDelegate::chooseDisplayServer()
+{
+    if (qEnvironmentVariableIsSet("WAYLAND_DISPLAY") && qEnvironmentVariableIsSet("DISPLAY")
+        && !qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "xcb");
+}
+
+std::optional<int> AppDelegate::claimInstance(SingleInstance& instance, const QStringList& urls,
+                                              const std::function<void(const QString&)>& say)
+{
+    QString error;
+    switch (instance.claim(urls, &error)) {
+    case SingleInstance::Claim::Forwarded:
+        return 0;
+    case SingleInstance::Claim::Refused:
+        say(u"tavrink: the running Tavrink did not take the request: %1\n"_s.arg(error));
+        return 1;
+    case SingleInstance::Claim::Alone:
+        say(u"tavrink: no session bus%1; this copy runs without looking for another one\n"_s.arg(
+            error.isEmpty() ? QString() : u" ("_s + error + u')'));
+        return std::nullopt;
+    case SingleInstance::Claim::First:
+        return std::nullopt;
+    }
+    return std::nullopt;
+}
+
+void AppDelegate::finishLaunching(const QStringList& urls)
+{
+    if (std::exchange(m_isLaunched, true) || !applicationDidFinishLaunching())
+        return;
+    open(urls);
+    // A package's copy has its entries from the package, and leaves none behind when removed.
+    if (m_parts.bundlePath.isEmpty() || BundleInfo::isPackaged(m_parts.bundlePath) || !m_parts.registerDesktopEntry)
+        return;
+    if (const std::optional<QString> failure = m_parts.registerDesktopEntry(); failure && m_parts.log)
+        m_parts.log->error(*failure);
 }
 
 bool AppDelegate::applicationDidFinishLaunching()

@@ -5,6 +5,7 @@
 #include "app/AppDelegate.h"
 #include "app/Process.h"
 #include "app/TavrinkApp.h"
+#include "bundle/BundleInfo.h"
 #include "commandline/CommandLine.h"
 #include "commandline/WatchCommand.h"
 #include "gui/ClassicTrayIcon.h"
@@ -20,7 +21,6 @@
 #include "platform/linux/session/SignalNotifier.h"
 #include "platform/linux/xdg/XdgApplicationEntry.h"
 #include "platform/linux/xdg/XdgAutostartLoginItem.h"
-#include "settings/BundleInfo.h"
 #include "settings/SettingsKey.h"
 #include "update/Translocation.h"
 #include "update/UpdateChecker.h"
@@ -51,36 +51,21 @@ struct Parts : Process::Parts {
 
 int runPanel(int argc, char* argv[], const CommandLine::Options& options)
 {
-    // Under Wayland only the focused client may set the clipboard; a panel item has no focus,
-    // so it runs through XWayland where there is one, unless the user chose a platform.
-    if (qEnvironmentVariableIsSet("WAYLAND_DISPLAY") && qEnvironmentVariableIsSet("DISPLAY")
-        && !qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "xcb");
+    AppDelegate::chooseDisplayServer();
     QApplication app(argc, argv);
     identify(app);
     app.setQuitOnLastWindowClosed(false);
     const QString applicationId = u"com.kelvandrosi.Tavrink"_s;
     DBusSingleInstance instance(QDBusConnection::sessionBus(), applicationId);
-    QString error;
-    switch (instance.claim(options.urls, &error)) {
-    case SingleInstance::Claim::Forwarded:
-        return 0;
-    case SingleInstance::Claim::Refused:
-        printText(stderr, u"tavrink: the running Tavrink did not take the request: %1\n"_s.arg(error));
-        return 1;
-    case SingleInstance::Claim::Alone:
-        printText(stderr,
-                  u"tavrink: no session bus%1; this copy runs without looking for another one\n"_s.arg(
-                      error.isEmpty() ? QString() : u" ("_s + error + u')'));
-        break;
-    case SingleInstance::Claim::First:
-        break;
-    }
+    if (const std::optional<int> status
+        = AppDelegate::claimInstance(instance, options.urls, [](const QString& text) { printText(stderr, text); }))
+        return *status;
     // The name goes first, so that a copy relaunched in half a second becomes the one instance.
     const auto quit = [&instance] {
         instance.release();
         QCoreApplication::quit();
     };
+    const QString bundle = BundleInfo::bundlePath();
     Parts parts(options.isPublicLookupSkipped, options.endpoints);
     StatusNotifierItem statusItem(QDBusConnection::sessionBus(), applicationId,
                                   BundleInfo::resourcesPath() + u"/icons"_s, std::make_unique<ClassicTrayIcon>());
@@ -93,36 +78,23 @@ int runPanel(int argc, char* argv[], const CommandLine::Options& options)
     LinuxBundleReplacer replacer;
     UpdateChecker updates({parts.network, parts.clock, alerts, updateLog, parts.settings, replacer,
                            TAVRINK_MAKER_PUBLIC_KEY, // checked when configured
-                           BundleInfo::bundlePath(), UpdateFolder::standardCacheHome(),
-                           BundleInfo::updateHelper(BundleInfo::bundlePath()), std::nullopt});
+                           bundle, UpdateFolder::standardCacheHome(), BundleInfo::updateHelper(bundle), std::nullopt});
     TavrinkApp tavrink({parts.settings, parts.hostname, statusItem, clipboard, loginItems, alerts,
                         [&parts] { return parts.makeNetworkStatus(); }, BundleInfo::resourcesPath(), &updates});
-    Translocation translocation(
-        {alerts, parts.settings, replacer, BundleInfo::bundlePath(), QDir::homePath(), u"/opt"_s, quit});
+    Translocation translocation({alerts, parts.settings, replacer, bundle, QDir::homePath(), u"/opt"_s, quit});
+    JournalErrorLog desktopLog{"com.kelvandrosi.TavrinkMac", "desktop"};
+    XdgApplicationEntry desktopEntry(XdgApplicationEntry::standardDataFolder(), bundle, BundleInfo::currentExecutable(),
+                                     applicationId);
     AppDelegate delegate({[&translocation] { return translocation.offerToRelocate(); },
                           [&translocation] { return translocation.offerUserInstall(); }, &instance,
-                          [&tavrink] { tavrink.openSettingsWindow(); }, [&updates] { updates.start(); }});
+                          [&tavrink] { tavrink.openSettingsWindow(); }, [&updates] { updates.start(); }, bundle,
+                          [&desktopEntry] { return desktopEntry.registerCopy(); }, &desktopLog});
     SignalNotifier signals({SIGINT, SIGTERM});
     QObject::connect(&signals, &SignalNotifier::received, &app, quit);
     QObject::connect(&tavrink, &TavrinkApp::quitRequested, &app, quit);
     tavrink.start();
-    JournalErrorLog desktopLog{"com.kelvandrosi.TavrinkMac", "desktop"};
-    XdgApplicationEntry desktopEntry(XdgApplicationEntry::standardDataFolder(), BundleInfo::bundlePath(),
-                                     BundleInfo::currentExecutable(), applicationId);
-    // What the user cannot see waits until the item is in the panel, or until a host had its
-    // moment to take it: the move check, the desktop entries, the first update schedule.
-    bool isLaunched = false;
-    const auto finishLaunching = [&] {
-        if (std::exchange(isLaunched, true) || !delegate.applicationDidFinishLaunching())
-            return;
-        delegate.open(options.urls);
-        // The desktop learns where this copy lies: the application menu, tavrink: links, activation.
-        // A package's copy has its entries from the package, and leaves none behind when removed.
-        const QString bundle = BundleInfo::bundlePath();
-        if (!bundle.isEmpty() && !BundleInfo::isPackaged(bundle))
-            if (const auto failure = desktopEntry.registerCopy())
-                desktopLog.error(*failure);
-    };
+    // What the user cannot see waits until the item is in the panel, or until a host had its moment.
+    const auto finishLaunching = [&] { delegate.finishLaunching(options.urls); };
     QObject::connect(&statusItem, &StatusNotifierItem::registered, &app, finishLaunching, Qt::QueuedConnection);
     QTimer::singleShot(250, &app, finishLaunching);
     return QApplication::exec();

@@ -1,21 +1,18 @@
 #include "app/TavrinkApp.h"
 
 #include "app/MenubarIcon.h"
+#include "bundle/BundleInfo.h"
 #include "gui/AboutView.h"
 #include "gui/SettingsView.h"
 #include "menu/MenuController.h"
 #include "network/HostnameModel.h"
 #include "network/NetworkStatusModel.h"
 #include "platform/StatusItem.h"
-#include "settings/BundleInfo.h"
 #include "settings/DefaultsStore.h"
 #include "settings/SettingsKey.h"
 #include "update/UpdateChecker.h"
 
-#include <QApplication>
 #include <QFile>
-#include <QScreen>
-#include <QWidget>
 
 using namespace Qt::StringLiterals;
 
@@ -26,16 +23,7 @@ TavrinkApp::TavrinkApp(Parts parts, QObject* parent)
     registerTavrinkDefaults(m_parts.settings);
 }
 
-TavrinkApp::~TavrinkApp()
-{
-    // The windows belong to the application's window list, which ends with the application.
-    const QList<QWidget*> windows = QApplication::topLevelWidgets();
-    for (QWidget* window : windows) {
-        if (window->objectName() == QLatin1String(settingsWindowId)
-            || window->objectName() == QLatin1String(aboutWindowId))
-            delete window;
-    }
-}
+TavrinkApp::~TavrinkApp() = default;
 
 void TavrinkApp::start()
 {
@@ -97,43 +85,17 @@ QImage TavrinkApp::applicationIcon() const
 
 void TavrinkApp::openSettingsWindow()
 {
-    auto view = std::make_unique<SettingsView>(SettingsView::Parts{m_parts.settings, m_parts.hostname,
-                                                                   m_parts.loginItems, m_parts.alerts,
-                                                                   applicationIcon(), BundleInfo::versionLine()});
-    presentWindow(QLatin1String(settingsWindowId), u"Tavrink Settings"_s, std::move(view));
+    m_windows.present(QLatin1String(settingsWindowId), u"Tavrink Settings"_s, [this] {
+        return std::make_unique<SettingsView>(SettingsView::Parts{m_parts.settings, m_parts.hostname,
+                                                                  m_parts.loginItems, m_parts.alerts, applicationIcon(),
+                                                                  BundleInfo::versionLine()});
+    });
 }
 
 void TavrinkApp::openAboutWindow()
 {
-    auto view = std::make_unique<AboutView>(applicationIcon(), BundleInfo::versionLine());
-    presentWindow(QLatin1String(aboutWindowId), u"About Tavrink"_s, std::move(view));
-}
-
-void TavrinkApp::presentWindow(const QString& id, const QString& title, std::unique_ptr<QWidget> root)
-{
-    QWidget* window = nullptr;
-    const QList<QWidget*> windows = QApplication::topLevelWidgets();
-    for (QWidget* candidate : windows) {
-        if (candidate->objectName() == id) {
-            window = candidate;
-            break;
-        }
-    }
-    if (!window) {
-        // Titled and closable only: no minimise, no maximise, no resizing; hidden, not destroyed, on close.
-        window = root.release();
-        window->setObjectName(id);
-        window->setWindowTitle(title);
-        window->setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
-        window->setAttribute(Qt::WA_DeleteOnClose, false);
-        window->setFixedSize(window->size());
-        if (const QScreen* screen = QApplication::primaryScreen())
-            window->move(screen->availableGeometry().center() - window->rect().center());
-    }
-    // A window that is still there keeps its content, size and place; the new content is dropped.
-    window->show();
-    window->raise();
-    window->activateWindow();
+    m_windows.present(QLatin1String(aboutWindowId), u"About Tavrink"_s,
+                      [this] { return std::make_unique<AboutView>(applicationIcon(), BundleInfo::versionLine()); });
 }
 
 void TavrinkApp::updateLabel()

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "gui/WindowShelf.h"
+
 #include <QImage>
 #include <QList>
 #include <QObject>
@@ -60,7 +62,6 @@ Q_SIGNALS:
     void quitRequested();
 
 private:
-    void presentWindow(const QString& id, const QString& title, std::unique_ptr<QWidget> root);
     QString applicationIconPath() const;
     QImage applicationIcon() const;
     void updateLabel();
@@ -69,4 +70,5 @@ private:
     Parts m_parts;
     std::unique_ptr<NetworkStatusModel> m_networkStatus;
     std::unique_ptr<MenuController> m_menu;
+    WindowShelf m_windows; // last: the windows go first, while what they show is still there
 };

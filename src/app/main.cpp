@@ -2,9 +2,9 @@
 // through the panel part, loaded only for them, so that a snapshot starts as quickly as it can.
 
 #include "app/Process.h"
+#include "bundle/BundleInfo.h"
 #include "commandline/CommandLine.h"
 #include "commandline/SnapshotCommand.h"
-#include "settings/BundleInfo.h"
 #include "settings/SettingsKey.h"
 
 #include <QCoreApplication>

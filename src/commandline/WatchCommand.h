@@ -1,6 +1,6 @@
 #pragma once
 
-#include "network/OncePerTurn.h"
+#include "menu/OncePerTurn.h"
 
 #include <QObject>
 

@@ -1,10 +1,10 @@
 #include "menu/MenuController.h"
 
+#include "bundle/BundleInfo.h"
 #include "menu/MenuContent.h"
 #include "network/HostnameModel.h"
 #include "network/NetworkStatusModel.h"
 #include "platform/Clipboard.h"
-#include "settings/BundleInfo.h"
 #include "settings/DefaultsStore.h"
 #include "settings/SettingsKey.h"
 

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "menu/MenuEntry.h"
-#include "network/OncePerTurn.h"
+#include "menu/OncePerTurn.h"
 
 #include <QList>
 #include <QObject>

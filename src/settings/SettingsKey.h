@@ -10,6 +10,10 @@ namespace SettingsKey {
 inline const QString showHostnameInBar = QStringLiteral("showHostnameInBar");
 inline const QString useFQDN = QStringLiteral("useFQDN");
 inline const QString showLocalAddresses = QStringLiteral("showLocalAddresses");
+/// Another update manifest's https address, in place of the built-in one.
+inline const QString updateManifestURL = QStringLiteral("UpdateManifestURL");
+/// Set to true by "Not Now" to the offer to move; never cleared.
+inline const QString skipUserApplicationsInstall = QStringLiteral("skipUserApplicationsInstall");
 
 } // namespace SettingsKey
 

@@ -1,10 +1,11 @@
 #include "update/Translocation.h"
 
+#include "bundle/BundleInfo.h"
 #include "bundle/BundleInstaller.h"
 #include "platform/AlertPresenter.h"
 #include "platform/BundleReplacer.h"
-#include "settings/BundleInfo.h"
 #include "settings/DefaultsStore.h"
+#include "settings/SettingsKey.h"
 
 #include <QDir>
 #include <QFile>
@@ -80,7 +81,7 @@ bool Translocation::offerUserInstall()
     const QString folder = QFileInfo(m_parts.bundlePath).path();
     if (folder == m_parts.systemApplicationsFolder || folder == userApplicationsFolder())
         return false;
-    if (m_parts.settings.boolValue(QString::fromLatin1(skipUserApplicationsInstallKey), false))
+    if (m_parts.settings.boolValue(SettingsKey::skipUserApplicationsInstall, false))
         return false;
     const QString destination = shown(destinationFolder());
     const int answer = m_parts.alerts.present(
@@ -90,7 +91,7 @@ bool Translocation::offerUserInstall()
          {u"Move and Reopen"_s, u"Not Now"_s},
          Alert::Style::Warning});
     if (answer != 0) {
-        m_parts.settings.setValue(QString::fromLatin1(skipUserApplicationsInstallKey), true);
+        m_parts.settings.setValue(SettingsKey::skipUserApplicationsInstall, true);
         return false;
     }
     const auto moved = relocate();

@@ -27,8 +27,6 @@ public:
         /// Asks the application to end.
         std::function<void()> terminate;
     };
-    /// Set to true by "Not Now"; never cleared.
-    static constexpr auto skipUserApplicationsInstallKey = "skipUserApplicationsInstall";
 
     explicit Translocation(Parts parts);
 

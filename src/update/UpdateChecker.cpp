@@ -1,13 +1,14 @@
 #include "update/UpdateChecker.h"
 
+#include "bundle/BundleInfo.h"
 #include "bundle/BundleInstaller.h"
 #include "network/HttpsRequest.h"
 #include "platform/AlertPresenter.h"
 #include "platform/BundleReplacer.h"
 #include "platform/Clock.h"
 #include "platform/ErrorLog.h"
-#include "settings/BundleInfo.h"
 #include "settings/DefaultsStore.h"
+#include "settings/SettingsKey.h"
 #include "update/UpdateFolder.h"
 #include "update/UpdateHelper.h"
 
@@ -118,7 +119,7 @@ void UpdateChecker::check(bool interactive)
     m_isChecking = true;
     m_isInteractive = interactive;
     UpdateFolder::clearAbandoned(m_parts.cacheFolder);
-    const QVariant stored = m_parts.settings.value(u"UpdateManifestURL"_s);
+    const QVariant stored = m_parts.settings.value(SettingsKey::updateManifestURL);
     const auto url = manifestURL(stored.isValid() ? std::optional(stored.toString()) : std::nullopt);
     if (const QString* error = std::get_if<QString>(&url)) {
         // Said on a later turn, like every other outcome: check() itself never blocks.

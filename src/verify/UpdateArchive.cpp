@@ -1,7 +1,7 @@
 #include "verify/UpdateArchive.h"
 
+#include "bundle/BundleInfo.h"
 #include "bundle/BundleInstaller.h"
-#include "settings/BundleInfo.h"
 #include "verify/ArchiveUnpacker.h"
 #include "verify/CodeSignature.h"
 

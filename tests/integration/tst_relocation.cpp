@@ -8,6 +8,7 @@
 #include "TestSupport.h"
 #include "platform/linux/session/LinuxBundleReplacer.h"
 #include "settings/DefaultsStore.h"
+#include "settings/SettingsKey.h"
 #include "update/Translocation.h"
 
 #include <QTemporaryDir>
@@ -136,7 +137,7 @@ private Q_SLOTS:
             QVERIFY(mountReadOnly(path(u"opt"_s)));
         DefaultsStore settings(path(u"Tavrink.conf"_s));
         if (setup.contains(u"skip"_s))
-            settings.setValue(u"skipUserApplicationsInstall"_s, true);
+            settings.setValue(SettingsKey::skipUserApplicationsInstall, true);
         const QByteArray existingBefore = readFile(existing + u"/Info.json"_s);
         ScriptedAlertPresenter presenter;
         presenter.answer = answer;
@@ -168,7 +169,7 @@ private Q_SLOTS:
             QCOMPARE(presenter.presented.last().style, isReadOnly ? Alert::Style::Critical : Alert::Style::Warning);
 
         // "Not Now" is remembered, and only it.
-        QCOMPARE(settings.boolValue(u"skipUserApplicationsInstall"_s, false),
+        QCOMPARE(settings.boolValue(SettingsKey::skipUserApplicationsInstall, false),
                  setup.contains(u"skip"_s) || (!isReadOnly && answer == 1 && !alerts.isEmpty()));
         if (answer == 1 && !isReadOnly) {
             presenter.presented.clear();

@@ -11,6 +11,7 @@
 #include "bundle/BundleInstaller.h"
 #include "platform/linux/session/LinuxBundleReplacer.h"
 #include "settings/DefaultsStore.h"
+#include "settings/SettingsKey.h"
 #include "update/UpdateChecker.h"
 #include "update/UpdateFolder.h"
 #include "verify/CodeSignature.h"
@@ -172,7 +173,7 @@ private Q_SLOTS:
         m_replacer.mode = ScriptedReplacer::Mode::System;
         m_log.messages.clear();
         m_settings = std::make_unique<DefaultsStore>(path(u"Tavrink.conf"_s));
-        m_settings->setValue(u"UpdateManifestURL"_s, m_server->url().toString() + u"/appcast.json"_s);
+        m_settings->setValue(SettingsKey::updateManifestURL, m_server->url().toString() + u"/appcast.json"_s);
         makeChecker(m_installed);
     }
     void cleanup()

@@ -4,9 +4,9 @@
 #include "TestSupport.h"
 #include "TestWindows.h"
 #include "app/TavrinkApp.h"
+#include "bundle/BundleInfo.h"
 #include "gui/AboutView.h"
 #include "gui/SettingsView.h"
-#include "settings/BundleInfo.h"
 #include "settings/DefaultsStore.h"
 #include "settings/SettingsKey.h"
 

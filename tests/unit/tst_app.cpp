@@ -119,7 +119,8 @@ private Q_SLOTS:
         QTest::addColumn<bool>("installs");
         QTest::addColumn<QStringList>("expected");
         QTest::newRow("neither offer takes over")
-            << false << false << QStringList{u"relocate"_s, u"install"_s, u"updates"_s, u"settings"_s, u"settings"_s};
+            << false << false << QStringList{u"relocate"_s, u"install"_s,  u"updates"_s, u"settings"_s,
+                                             u"desktop"_s,  u"settings"_s, u"settings"_s};
         QTest::newRow("the relocation takes over") << true << false << QStringList{u"relocate"_s};
         QTest::newRow("the move takes over") << false << true << QStringList{u"relocate"_s, u"install"_s};
     }
@@ -141,9 +142,15 @@ private Q_SLOTS:
         };
         AppDelegate delegate({[&] { return offer(u"relocate"_s, relocates); },
                               [&] { return offer(u"install"_s, installs); }, &requests, [&] { calls << u"settings"_s; },
-                              [&] { calls << u"updates"_s; }});
+                              [&] { calls << u"updates"_s; }, u"/nonexistent/Tavrink.app"_s,
+                              [&] {
+                                  calls << u"desktop"_s;
+                                  return std::optional<QString>();
+                              },
+                              nullptr});
         Q_EMIT requests.reopenRequested(); // before the handlers: nothing
-        QCOMPARE(delegate.applicationDidFinishLaunching(), !relocates && !installs);
+        delegate.finishLaunching({u"tavrink://settings"_s});
+        delegate.finishLaunching({u"tavrink://settings"_s}); // the second to ask finds it done
         QCOMPARE(requests.isListening, !relocates && !installs);
         Q_EMIT requests.reopenRequested();
         Q_EMIT requests.openRequested({u"tavrink://about"_s, u"tavrink://settings"_s});

@@ -1,4 +1,4 @@
-#include "network/OncePerTurn.h"
+#include "menu/OncePerTurn.h"
 
 #include <QTimer>
 

@@ -1,4 +1,4 @@
-#include "settings/BundleInfo.h"
+#include "bundle/BundleInfo.h"
 
 #include <QDir>
 #include <QFile>
