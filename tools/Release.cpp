@@ -66,7 +66,7 @@ std::variant<Minisign::PublicKey, QString> readPublicKey(const QString& path)
 std::optional<QString> signBundle(const QString& bundlePath, const Minisign::SecretKey& key)
 {
     const QString version
-        = BundleInfo::infoString(u"CFBundleShortVersionString"_s, bundlePath + u"/bin/tavrink"_s).value_or(u"?"_s);
+        = BundleInfo::infoString(u"CFBundleShortVersionString"_s, BundleInfo::executable(bundlePath)).value_or(u"?"_s);
     QDir(bundlePath + u'/' + QLatin1String(CodeSignature::folder)).removeRecursively();
     return CodeSignature::sign(
         bundlePath, key,
@@ -123,7 +123,7 @@ std::variant<Made, QString> make(const QString& bundlePath, const Minisign::Secr
     if (!base.isValid() || base.scheme() != u"https"_s || base.host().isEmpty())
         return u"%1 is not an https address."_s.arg(urlBase);
     const std::optional<QString> version
-        = BundleInfo::infoString(u"CFBundleShortVersionString"_s, bundlePath + u"/bin/tavrink"_s);
+        = BundleInfo::infoString(u"CFBundleShortVersionString"_s, BundleInfo::executable(bundlePath));
     if (!version || version->isEmpty() || version->contains(u'/'))
         return u"%1 is not a Tavrink bundle: its Info.json has no usable version."_s.arg(bundlePath);
     QTemporaryDir staging;

@@ -65,7 +65,7 @@ void AppDelegate::finishLaunching(const QStringList& urls)
         return;
     open(urls);
     // A package's copy has its entries from the package, and leaves none behind when removed.
-    if (m_parts.bundlePath.isEmpty() || BundleInfo::isPackaged(m_parts.bundlePath) || !m_parts.registerDesktopEntry)
+    if (!BundleInfo::isSelfManaged(m_parts.bundlePath) || !m_parts.registerDesktopEntry)
         return;
     if (const std::optional<QString> failure = m_parts.registerDesktopEntry(); failure && m_parts.log)
         m_parts.log->error(*failure);

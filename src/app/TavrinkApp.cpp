@@ -66,13 +66,6 @@ NetworkStatusModel& TavrinkApp::networkStatus()
     return *m_networkStatus;
 }
 
-QString TavrinkApp::labelText(bool showHostnameInBar, bool useFQDN, const QString& fullName, const QString& shortName)
-{
-    if (!showHostnameInBar)
-        return {};
-    return useFQDN ? fullName : shortName;
-}
-
 QString TavrinkApp::applicationIconPath() const
 {
     return m_parts.resourcesPath + u"/com.kelvandrosi.Tavrink.png"_s;
@@ -101,12 +94,9 @@ void TavrinkApp::openAboutWindow()
 void TavrinkApp::updateLabel()
 {
     const DefaultsStore& settings = m_parts.settings;
-    const bool useFQDN = settings.boolValue(SettingsKey::useFQDN, false);
-    const QString full = m_parts.hostname.fullName();
-    const QString shortName = HostnameModel::shortName(full);
-    m_parts.statusItem.setLabel(
-        labelText(settings.boolValue(SettingsKey::showHostnameInBar, true), useFQDN, full, shortName));
-    m_parts.statusItem.setTitle(useFQDN ? full : shortName);
+    const QString name = m_parts.hostname.name(settings.boolValue(SettingsKey::useFQDN, false));
+    m_parts.statusItem.setLabel(settings.boolValue(SettingsKey::showHostnameInBar, true) ? name : QString());
+    m_parts.statusItem.setTitle(name);
 }
 
 void TavrinkApp::updateMenu()

@@ -53,9 +53,6 @@ public:
     void openSettingsWindow();
     /// Shows the about window, making it if there is none, in front of other applications.
     void openAboutWindow();
-
-    /// The label's text: the hostname in the form asked for, or empty when the icon is to show.
-    static QString labelText(bool showHostnameInBar, bool useFQDN, const QString& fullName, const QString& shortName);
     /// The template icon, made once from the resources and kept for the life of the process.
 
 Q_SIGNALS:

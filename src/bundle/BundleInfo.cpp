@@ -31,6 +31,11 @@ QString resourcesPath(const QString& executablePath)
     return bundle + u"/share"_s;
 }
 
+QString executable(const QString& bundlePath)
+{
+    return bundlePath + u"/bin/tavrink"_s;
+}
+
 QString updateHelper(const QString& bundlePath)
 {
     return bundlePath + u"/libexec/tavrink-update-helper"_s;
@@ -48,6 +53,11 @@ std::optional<QString> infoString(const QString& key, const QString& executableP
     return value.toString();
 }
 
+bool isSelfManaged(const QString& bundlePath)
+{
+    return !bundlePath.isEmpty() && !isPackaged(bundlePath);
+}
+
 QString versionLine(const std::optional<QString>& shortVersion, const std::optional<QString>& build)
 {
     return u"Version %1 (%2)"_s.arg(shortVersion.value_or(u"?"_s), build.value_or(u"?"_s));
@@ -61,9 +71,7 @@ QString versionLine()
 bool isPackaged(const QString& bundlePath)
 {
     return !bundlePath.isEmpty()
-        && !infoString(QString::fromLatin1(distributionKey), bundlePath + u"/bin/tavrink"_s)
-                .value_or(QString())
-                .isEmpty();
+        && !infoString(QString::fromLatin1(distributionKey), executable(bundlePath)).value_or(QString()).isEmpty();
 }
 
 } // namespace BundleInfo

@@ -13,6 +13,8 @@ QString currentExecutable();
 QString bundlePath(const QString& executablePath = currentExecutable());
 /// The bundle's resource folder (share/), or the folder beside the executable when not in a bundle.
 QString resourcesPath(const QString& executablePath = currentExecutable());
+/// The executable of the bundle (bin/tavrink).
+QString executable(const QString& bundlePath);
 /// The update helper of the bundle (libexec/tavrink-update-helper).
 QString updateHelper(const QString& bundlePath);
 /// A string value of the bundle's Info.json; absent when missing, unreadable or not a string.
@@ -22,6 +24,9 @@ constexpr auto distributionKey = "TavrinkDistribution";
 /// Whether the bundle is a copy a package manager owns: it is updated and moved through that,
 /// never by Tavrink itself.
 bool isPackaged(const QString& bundlePath);
+/// Whether Tavrink moves and updates this copy itself: it runs from a bundle, and no package
+/// manager owns it.
+bool isSelfManaged(const QString& bundlePath);
 /// "Version 1.4 (27)", with "?" for each value that is absent.
 QString versionLine(const std::optional<QString>& shortVersion, const std::optional<QString>& build);
 /// The version line of the running bundle.

@@ -131,7 +131,7 @@ void SettingsView::followSettings()
     m_showHostname->setChecked(settings.boolValue(SettingsKey::showHostnameInBar, true));
     m_useFQDN->setChecked(settings.boolValue(SettingsKey::useFQDN, false));
     m_showLocal->setChecked(settings.boolValue(SettingsKey::showLocalAddresses, true));
-    m_preview->setText(m_useFQDN->isChecked() ? m_parts.hostname.fullName() : m_parts.hostname.shortName());
+    m_preview->setText(m_parts.hostname.name(m_useFQDN->isChecked()));
 }
 
 void SettingsView::onLaunchAtLoginFlipped(bool isWanted)

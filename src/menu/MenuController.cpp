@@ -29,7 +29,7 @@ MenuController::MenuController(NetworkStatusModel& model, DefaultsStore& setting
 
 QString MenuController::hostname() const
 {
-    return m_settings.boolValue(SettingsKey::useFQDN, false) ? m_hostname.fullName() : m_hostname.shortName();
+    return m_hostname.name(m_settings.boolValue(SettingsKey::useFQDN, false));
 }
 
 void MenuController::rebuild()

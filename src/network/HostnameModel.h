@@ -22,6 +22,8 @@ public:
     QString fullName() const;
     /// The full name up to its first dot.
     QString shortName() const;
+    /// The name as the user chose to see it: fully qualified, or short.
+    QString name(bool isFullyQualified) const { return isFullyQualified ? fullName() : shortName(); }
     /// Starts resolving the canonical name off the main thread; resolved follows.
     void resolve();
 

@@ -14,8 +14,8 @@ public:
     /// Swaps two paths on one file system in a single step, so that neither is ever missing;
     /// Unsupported where the file system cannot, with the system's words in error on failure.
     virtual Exchange exchange(const QString& first, const QString& second, QString* error) = 0;
-    /// Starts the bundle's executable half a second from now, in a process that outlives this one.
-    virtual bool relaunch(const QString& bundlePath) = 0;
+    /// Starts the executable half a second from now, in a process that outlives this one.
+    virtual bool relaunch(const QString& executable) = 0;
     /// Whether the path lies on a file system mounted read-only (a temporary place to run from).
     virtual bool isOnReadOnlyFileSystem(const QString& path) = 0;
     /// Takes the marks a browser leaves on a download off the bundle and everything in it;

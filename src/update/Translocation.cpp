@@ -45,8 +45,7 @@ QString Translocation::destinationFolder() const
 bool Translocation::isActive() const
 {
     // A package manager's copy stays where the package put it, read-only or not.
-    return !m_parts.bundlePath.isEmpty() && !BundleInfo::isPackaged(m_parts.bundlePath)
-        && m_parts.system.isOnReadOnlyFileSystem(m_parts.bundlePath);
+    return BundleInfo::isSelfManaged(m_parts.bundlePath) && m_parts.system.isOnReadOnlyFileSystem(m_parts.bundlePath);
 }
 
 bool Translocation::offerToRelocate()
@@ -63,7 +62,7 @@ bool Translocation::offerToRelocate()
     if (answer == 0) {
         const auto moved = relocate();
         if (moved.index() == 0) {
-            m_parts.system.relaunch(std::get<0>(moved));
+            m_parts.system.relaunch(BundleInfo::executable(std::get<0>(moved)));
         } else {
             m_parts.alerts.present(
                 {u"Could not move Tavrink"_s, copyByHand(destination, std::get<1>(moved)), {}, Alert::Style::Critical});
@@ -76,7 +75,7 @@ bool Translocation::offerToRelocate()
 
 bool Translocation::offerUserInstall()
 {
-    if (m_parts.bundlePath.isEmpty() || isActive() || BundleInfo::isPackaged(m_parts.bundlePath))
+    if (!BundleInfo::isSelfManaged(m_parts.bundlePath) || isActive())
         return false;
     const QString folder = QFileInfo(m_parts.bundlePath).path();
     if (folder == m_parts.systemApplicationsFolder || folder == userApplicationsFolder())
@@ -101,7 +100,7 @@ bool Translocation::offerUserInstall()
         return false;
     }
     m_parts.system.moveToTrash(m_parts.bundlePath); // a failure leaves the old copy; the new one runs all the same
-    m_parts.system.relaunch(std::get<0>(moved));
+    m_parts.system.relaunch(BundleInfo::executable(std::get<0>(moved)));
     m_parts.terminate();
     return true;
 }

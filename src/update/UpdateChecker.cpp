@@ -143,7 +143,7 @@ void UpdateChecker::check(bool interactive)
 QString UpdateChecker::currentVersion() const
 {
     // A copy outside a bundle is the version it was built as.
-    return BundleInfo::infoString(u"CFBundleShortVersionString"_s, m_parts.bundlePath + u"/bin/tavrink"_s)
+    return BundleInfo::infoString(u"CFBundleShortVersionString"_s, BundleInfo::executable(m_parts.bundlePath))
         .value_or(QCoreApplication::applicationVersion());
 }
 
@@ -251,7 +251,7 @@ void UpdateChecker::onStaged(const QString& staging, const QString& failure, con
         return;
     }
     // A failed relaunch leaves the new version for the next start; quitting is still right.
-    if (!m_parts.replacer.relaunch(m_parts.bundlePath))
+    if (!m_parts.replacer.relaunch(BundleInfo::executable(m_parts.bundlePath)))
         m_parts.log.error(u"The update is installed, but Tavrink could not be started again."_s);
     m_attempt.reset();
     Q_EMIT quitRequested();

@@ -1,6 +1,7 @@
 #include "verify/CodeSignature.h"
 
 #include "bundle/BundleInstaller.h"
+#include "platform/SmallFile.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -126,18 +127,6 @@ void walkFolder(Walk& walk, const QByteArray& path, const QByteArray& relative)
         if (walk.error.isEmpty() && lstat(childPath.constData(), &info) == 0 && S_ISDIR(info.st_mode))
             walkFolder(walk, childPath, childRelative);
     }
-}
-
-std::optional<QByteArray> readSmallFile(const QString& path, qint64 limit)
-{
-    const QByteArray native = QFile::encodeName(path);
-    struct stat info { };
-    if (lstat(native.constData(), &info) != 0 || !S_ISREG(info.st_mode) || info.st_size > limit)
-        return std::nullopt;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return std::nullopt;
-    return file.read(limit + 1);
 }
 
 } // namespace

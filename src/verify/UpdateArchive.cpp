@@ -29,7 +29,7 @@ std::variant<QString, Failure> prepare(const QString& archivePath, const QString
     if (version) {
         // Info.json is among the signed files: a signed older release cannot pass for this one.
         const std::optional<QString> signedVersion
-            = BundleInfo::infoString(u"CFBundleShortVersionString"_s, bundle + u"/bin/tavrink"_s);
+            = BundleInfo::infoString(u"CFBundleShortVersionString"_s, BundleInfo::executable(bundle));
         if (signedVersion != version)
             return Failure{wrongVersion,
                            u"The bundle is version %1, the manifest offered %2."_s.arg(

@@ -3,10 +3,10 @@
 # installed in the user's applications folder (HOME is a temporary folder, so no move is
 # offered), a signed 1.1 made with tavrink-release and served with its manifest by an HTTPS
 # server on 127.0.0.1 (a certificate made for the run, trusted through SSL_CERT_FILE).
-# "Check for Updates…" offers 1.1; "Install and Relaunch" puts it in place, leaving nothing in
-# /tmp (TMPDIR is unset, as in a desktop session) nor in ~/.cache/tavrink/update, and the
-# relaunched item's menu reads "About Tavrink 1.1"; a second check says it is up to date; then
-# xdg-open tavrink://settings brings up the running copy's settings window.
+# "Check for Updates…" offers 1.1; "Install and Relaunch" puts it in place through the bundle's
+# update helper, leaving nothing in /tmp (TMPDIR is unset, as in a desktop session), and the
+# relaunched item's menu reads "About Tavrink 1.1". What an install leaves and checks, outcome by
+# outcome, is tst_updatechecker's.
 # The build must pin the test maker key of this folder (the ci and asan presets do). Exit 77: skipped.
 set -euo pipefail
 
@@ -77,45 +77,9 @@ relaunched() { pgrep -f "^$installed/bin/tavrink" | grep -v -x "$first" >/dev/nu
 TRIES=80 until_true relaunched || fail "no Tavrink was started again from $installed"
 until_true not kill -0 "$first" 2>/dev/null || fail "the 1.0 process did not quit"
 grep -q '"1.1"' "$installed/Info.json" || fail "the installed bundle is not 1.1"
-[ -z "$(ls -A "$HOME/.cache/tavrink/update")" ] || fail "the update left $(ls -A "$HOME/.cache/tavrink/update")"
-[ "$(ls -A /tmp)" = "$shared_before" ] || fail "the update changed /tmp: $(diff <(echo "$shared_before") <(ls -A /tmp))"
-[ "$(ls -A "$WORK/Applications")" = Tavrink.app ] || fail "something was left beside the bundle: $(ls -A "$WORK/Applications")"
-"$TAVRINK_TOOLS/tavrink-sign" verify --public-key "$here/maker-test.pub" "$installed" >/dev/null ||
-    fail "the installed bundle's signature does not verify"
+added=$(comm -13 <(echo "$shared_before") <(ls -A /tmp))
+[ -z "$added" ] || fail "the update left in /tmp: $added"
 open_menu "About Tavrink 1.1"
-echo "ok: 'Install and Relaunch' installs 1.1 in place, leaves nothing behind, and the relaunched item says 'About Tavrink 1.1'"
-
-# The relaunched copy looks up its public address (it was started without --no-public) and the
-# menu gains the status row when the lookup fails. GTK keeps an open menu's height when rows come,
-# scrolling the last rows out of view, so the menu is opened once its layout holds that row. A
-# choice made while the copy's own automatic check runs (30 s after it started) does nothing, so
-# the choice is repeated.
-xdotool key Escape
-settled() {
-    dbus-send --session --print-reply --dest="org.kde.StatusNotifierItem-$(pgrep -f "^$installed/bin/tavrink")-1" \
-        /MenuBar com.canonical.dbusmenu.GetLayout int32:0 int32:-1 array:string:label 2>/dev/null |
-        grep -q "No public IPv4"
-}
-TRIES=120 until_true settled || fail "the relaunched copy's menu never showed its failed lookup"
-second_check() {
-    open_menu "Check for Updates"
-    click_word "$menu" "^Check"
-    OCR_LIGHT=1 TRIES=20 until_true shows "$dialog" "up to date" && return 0
-    xdotool key Escape
-    return 1
-}
-second_check || second_check || second_check || fail "a second check did not say Tavrink is up to date"
-echo "ok: a second check says Tavrink is up to date"
-OCR_LIGHT=1 click_word "$dialog" "^OK"
-
-# The copy registered itself where it lies, so the desktop hands tavrink: links to it.
-until_true test -s "$HOME/.local/share/applications/mimeinfo.cache" || fail "no desktop entry was registered"
-windows_are "Tavrink Settings" 0 || fail "a settings window was open already"
-xdg-open tavrink://settings >>"$WORK/xdg-open.log" 2>&1 || fail "xdg-open tavrink://settings failed: $(cat "$WORK/xdg-open.log")"
-until_true windows_are "Tavrink Settings" 1 || fail "xdg-open tavrink://settings brought up no settings window"
-xdg-open tavrink://settings >>"$WORK/xdg-open.log" 2>&1
-sleep 1
-windows_are "Tavrink Settings" 1 || fail "a second link made a second settings window"
-[ "$(pgrep -c -f "^$installed/bin/tavrink")" -eq 1 ] || fail "a second Tavrink kept running"
-echo "ok: xdg-open tavrink://settings brings up the running copy's one settings window"
+echo "ok: 'Install and Relaunch' installs 1.1 in place, adds nothing to /tmp, and the relaunched item says 'About Tavrink 1.1'"
 echo "e2e: all checks passed"
+

@@ -95,7 +95,7 @@ private Q_SLOTS:
 
     void hostStyleFromTheWatchersCommandLine_data()
     {
-        using Style = StatusNotifierItem::HostStyle;
+        using Style = HostStyle::Style;
         QTest::addColumn<QStringList>("commandLine");
         QTest::addColumn<Style>("style");
         const QString wrapper = u"/usr/lib/x86_64-linux-gnu/xfce4/panel/wrapper-2.0"_s;
@@ -117,8 +117,8 @@ private Q_SLOTS:
     void hostStyleFromTheWatchersCommandLine()
     {
         QFETCH(QStringList, commandLine);
-        QFETCH(StatusNotifierItem::HostStyle, style);
-        QCOMPARE(StatusNotifierItem::hostStyleOf(commandLine), style);
+        QFETCH(HostStyle::Style, style);
+        QCOMPARE(HostStyle::of(commandLine), style);
     }
 
     void missingSysfsGivesNoNames() { QVERIFY(SysfsDisplayNames(u"/nonexistent/class/net"_s).read().isEmpty()); }

@@ -1,5 +1,7 @@
 #include "platform/linux/net/SysfsDisplayNames.h"
 
+#include "platform/SmallFile.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -19,14 +21,6 @@ namespace {
 
 constexpr int kArpEther = 1; // ARPHRD_ETHER
 constexpr int kArpRawIp = 519; // ARPHRD_RAWIP, used by most modem drivers
-
-QByteArray readSmallFile(const QString& path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    return file.read(4096);
-}
 
 QString ueventValue(const QByteArray& uevent, const QByteArray& key)
 {
@@ -60,10 +54,10 @@ QHash<QString, QString> SysfsDisplayNames::read() const
 SysfsDisplayNames::Facts SysfsDisplayNames::factsOf(const QString& interfaceName) const
 {
     const QString base = m_classNetPath + u'/' + interfaceName + u'/';
-    const QByteArray uevent = readSmallFile(base + u"uevent"_s);
+    const QByteArray uevent = readSmallFile(base + u"uevent"_s, 4096).value_or(QByteArray());
     Facts facts;
     facts.devType = ueventValue(uevent, "DEVTYPE");
-    facts.arpType = readSmallFile(base + u"type"_s).trimmed().toInt();
+    facts.arpType = readSmallFile(base + u"type"_s, 4096).value_or(QByteArray()).trimmed().toInt();
     facts.isWireless = QFileInfo::exists(base + u"wireless"_s) || QFileInfo::exists(base + u"phy80211"_s);
     facts.isBridge = QFileInfo::exists(base + u"bridge"_s);
     facts.isBond = QFileInfo::exists(base + u"bonding"_s);

@@ -1,5 +1,8 @@
 #include "platform/linux/panel/StatusNotifierItem.h"
 
+#include "platform/SmallFile.h"
+#include "platform/linux/panel/HostStyle.h"
+
 #include "platform/linux/panel/DBusMenuDBus.h"
 #include "platform/linux/panel/ExportedMenu.h"
 #include "platform/linux/panel/PanelPictures.h"
@@ -20,6 +23,7 @@
 #include <unistd.h>
 
 using namespace Qt::StringLiterals;
+using HostStyle::Style;
 
 namespace {
 
@@ -29,17 +33,6 @@ constexpr int kPanelHeight = PanelPictures::panelHeight;
 // in their own text colour.
 const QString kSymbolicIcon = u"tavrink-symbolic"_s;
 const QString kSymbolicIconFile = u"/hicolor/scalable/status/tavrink-symbolic.svg"_s;
-
-QStringList commandLine(uint pid)
-{
-    QFile file(u"/proc/%1/cmdline"_s.arg(pid));
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    QStringList arguments;
-    for (const QByteArray& argument : file.readAll().split('\0'))
-        arguments.append(QString::fromLocal8Bit(argument));
-    return arguments;
-}
 
 // The pictures hosts read by name live in the user's own runtime folder, not in the /tmp that
 // every account shares (hosts run as the same user).
@@ -153,16 +146,16 @@ void StatusNotifierItem::show()
 
 bool StatusNotifierItem::isShowingSymbolicIcon() const
 {
-    return m_hostStyle == HostStyle::SymbolicIcon && !m_iconTheme.isEmpty();
+    return m_hostStyle == Style::SymbolicIcon && !m_iconTheme.isEmpty();
 }
 
 QString StatusNotifierItem::iconName() const
 {
     if (isShowingSymbolicIcon())
         return kSymbolicIcon;
-    if (!m_label.isEmpty() && m_hostStyle == HostStyle::Label)
+    if (!m_label.isEmpty() && m_hostStyle == Style::Label)
         return u"tavrink-blank"_s;
-    if (!m_label.isEmpty() && m_hostStyle == HostStyle::WidePicture)
+    if (!m_label.isEmpty() && m_hostStyle == Style::WidePicture)
         return QString(); // the hostname's picture, as a pixmap
     return u"tavrink-icon-%1"_s.arg(m_iconGeneration);
 }
@@ -178,10 +171,10 @@ DBusImageList StatusNotifierItem::iconPixmap() const
     // Plasma draws a pixmap whenever there is one, and the named icon only otherwise.
     if (isShowingSymbolicIcon())
         return images;
-    if (m_label.isEmpty() || m_hostStyle == HostStyle::SquarePicture || m_hostStyle == HostStyle::SymbolicIcon) {
+    if (m_label.isEmpty() || m_hostStyle == Style::SquarePicture || m_hostStyle == Style::SymbolicIcon) {
         for (const QImage& image : m_icon)
             images.append(DBusImage::fromImage(image));
-    } else if (m_hostStyle == HostStyle::Label) {
+    } else if (m_hostStyle == Style::Label) {
         QImage blank(kPanelHeight, kPanelHeight, QImage::Format_ARGB32);
         blank.fill(Qt::transparent);
         images.append(DBusImage::fromImage(blank));
@@ -190,25 +183,6 @@ DBusImageList StatusNotifierItem::iconPixmap() const
         images.append(DBusImage::fromImage(PanelPictures::text(m_label, 2)));
     }
     return images;
-}
-
-StatusNotifierItem::HostStyle StatusNotifierItem::hostStyleOf(const QStringList& commandLine)
-{
-    static const QStringList labelHosts{u"ayatana-indicator-application-service"_s, u"indicator-application-service"_s,
-                                        u"gnome-shell"_s};
-    // Plasma's watcher lives in kded; LXQt's is the panel itself; xfce4-panel's systray plugin
-    // runs in the panel's plugin wrapper.
-    static const QStringList recolouringHosts{u"kded5"_s, u"kded6"_s};
-    static const QStringList squaringHosts{u"lxqt-panel"_s};
-    const QString program = QFileInfo(commandLine.value(0)).fileName();
-    if (labelHosts.contains(program))
-        return HostStyle::Label;
-    if (recolouringHosts.contains(program))
-        return HostStyle::SymbolicIcon;
-    if (squaringHosts.contains(program)
-        || (program.startsWith(u"wrapper-"_s) && QFileInfo(commandLine.value(1)).fileName() == u"libsystray.so"_s))
-        return HostStyle::SquarePicture;
-    return HostStyle::WidePicture;
 }
 
 // A host may drop an item while it is still there: GNOME's AppIndicator extension does when a
@@ -233,7 +207,7 @@ void StatusNotifierItem::onWatcherAppeared()
     m_reregistration.stop();
     m_drops = 0;
     const QDBusReply<uint> pid = m_bus.interface()->servicePid(kWatcherService);
-    const HostStyle style = pid.isValid() ? hostStyleOf(commandLine(pid.value())) : HostStyle::WidePicture;
+    const Style style = pid.isValid() ? HostStyle::of(HostStyle::commandLine(pid.value())) : Style::WidePicture;
     if (style != m_hostStyle) {
         m_hostStyle = style;
         Q_EMIT appearanceChanged();

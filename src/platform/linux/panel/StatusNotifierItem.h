@@ -2,6 +2,7 @@
 
 #include "platform/StatusItem.h"
 #include "platform/linux/panel/DBusTypes.h"
+#include "platform/linux/panel/HostStyle.h"
 
 #include <QDBusConnection>
 #include <QPointer>
@@ -43,21 +44,10 @@ public:
     QString iconName() const;
     QString iconThemePath() const;
     DBusImageList iconPixmap() const;
-    /// How a panel shows an item's label and picture.
-    enum class HostStyle {
-        WidePicture, ///< draws the pixmap at its own width: the hostname is drawn into it
-        Label, ///< draws XAyatanaLabel as text beside a (transparent) icon
-        SquarePicture, ///< squeezes every pixmap into a square: the icon, the hostname in the tooltip
-        SymbolicIcon, ///< as SquarePicture, and draws a symbolic icon in its own text colour (Plasma)
-    };
-    Q_ENUM(HostStyle)
     bool isRegistered() const { return m_isRegistered; }
     bool isShowingFallback() const { return m_fallback && m_fallback->isVisible(); }
     /// Opens the menu as a popup at a screen position, for hosts that ask the item to.
     void popUpMenu(int x, int y);
-
-    /// The style of the host whose process owns the watcher, from that process's command line.
-    static HostStyle hostStyleOf(const QStringList& commandLine);
 
 Q_SIGNALS:
     void appearanceChanged();
@@ -84,7 +74,7 @@ private:
     QList<QImage> m_icon;
     bool m_isShown = false;
     bool m_isRegistered = false;
-    HostStyle m_hostStyle = HostStyle::WidePicture;
+    HostStyle::Style m_hostStyle = HostStyle::Style::WidePicture;
     int m_iconGeneration = 0;
     QTemporaryDir m_iconDir;
     ExportedMenu* m_menu;

@@ -28,12 +28,11 @@ BundleReplacer::Exchange LinuxBundleReplacer::exchange(const QString& first, con
     return Exchange::Failed;
 }
 
-bool LinuxBundleReplacer::relaunch(const QString& bundlePath)
+bool LinuxBundleReplacer::relaunch(const QString& executable)
 {
     // The path travels as an argument, never inside the command text, so no character of it is
     // read by the shell.
-    return QProcess::startDetached(u"/bin/sh"_s,
-                                   {u"-c"_s, u"sleep 0.5; exec \"$1\""_s, u"sh"_s, bundlePath + u"/bin/tavrink"_s});
+    return QProcess::startDetached(u"/bin/sh"_s, {u"-c"_s, u"sleep 0.5; exec \"$1\""_s, u"sh"_s, executable});
 }
 
 bool LinuxBundleReplacer::isOnReadOnlyFileSystem(const QString& path)

@@ -8,7 +8,7 @@
 class LinuxBundleReplacer : public BundleReplacer {
 public:
     Exchange exchange(const QString& first, const QString& second, QString* error) override;
-    bool relaunch(const QString& bundlePath) override;
+    bool relaunch(const QString& executable) override;
     bool isOnReadOnlyFileSystem(const QString& path) override;
     void clearDownloadMarks(const QString& bundlePath) override;
     bool moveToTrash(const QString& path) override;

@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QStringList>
+
+/// How a panel shows an item's label and picture, guessed from the process that hosts the
+/// StatusNotifierWatcher, since no host says it.
+namespace HostStyle {
+
+enum class Style {
+    WidePicture, ///< draws the pixmap at its own width: the hostname is drawn into it
+    Label, ///< draws XAyatanaLabel as text beside a (transparent) icon
+    SquarePicture, ///< squeezes every pixmap into a square: the icon, the hostname in the tooltip
+    SymbolicIcon, ///< as SquarePicture, and draws a symbolic icon in its own text colour (Plasma)
+};
+
+/// The style of the host whose process has this command line.
+Style of(const QStringList& commandLine);
+/// The command line of a process (/proc/PID/cmdline); empty when it cannot be read.
+QStringList commandLine(uint pid);
+
+} // namespace HostStyle
