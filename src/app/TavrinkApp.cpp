@@ -1,6 +1,6 @@
 #include "app/TavrinkApp.h"
 
-#include "app/MenubarIcon.h"
+#include "app/TemplateIcon.h"
 #include "bundle/BundleInfo.h"
 #include "gui/AboutView.h"
 #include "gui/SettingsView.h"
@@ -29,7 +29,7 @@ void TavrinkApp::start()
 {
     StatusItem& item = m_parts.statusItem;
     // The files go as they are: decoding and encoding them again would only slow the start.
-    item.setIcon(MenubarIcon::files(m_parts.resourcesPath));
+    item.setIcon(TemplateIcon::files(m_parts.resourcesPath));
     QFile applicationIconFile(applicationIconPath());
     item.setApplicationIcon(applicationIconFile.open(QIODevice::ReadOnly) ? applicationIconFile.readAll()
                                                                           : QByteArray());

@@ -1,49 +1,81 @@
 #include "commandline/CommandLine.h"
 
+#include <QCommandLineParser>
+
 using namespace Qt::StringLiterals;
 
 namespace CommandLine {
 
+namespace {
+
+// The argument as the user wrote it that names the option, for the messages.
+QString written(const QStringList& arguments, const QString& name)
+{
+    for (const QString& argument : arguments.mid(1)) {
+        const QString option = argument.section(u'=', 0, 0);
+        if (option == u"--"_s + name || option == u'-' + name)
+            return option;
+    }
+    return u"--"_s + name;
+}
+
+} // namespace
+
 std::variant<Options, Error> parse(const QStringList& arguments)
 {
+    QCommandLineParser parser;
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    const QCommandLineOption json(u"json"_s), print(u"print"_s), watch(u"watch"_s), noPublic(u"no-public"_s),
+        version(u"version"_s), help(QStringList{u"help"_s, u"h"_s}),
+        endpoint(QStringList{u"endpoint"_s}, QString(), u"URL"_s);
+    parser.addOptions({json, print, watch, noPublic, version, help, endpoint});
+    const bool isParsed = parser.parse(arguments);
+    // Help and the version answer whatever else was given, unless a mistake came before them.
+    const QStringList unknown = parser.unknownOptionNames();
+    const auto before = [&](const QString& name) {
+        const qsizetype mistake
+            = unknown.isEmpty() ? arguments.size() : arguments.indexOf(written(arguments, unknown.first()));
+        for (qsizetype i = 1; i < arguments.size() && i < (mistake < 0 ? arguments.size() : mistake); ++i) {
+            if (arguments.at(i) == u"--"_s + name || (name == u"help"_s && arguments.at(i) == u"-h"_s))
+                return true;
+        }
+        return false;
+    };
+    for (const auto& [name, mode] : {std::pair{u"help"_s, Mode::Help}, std::pair{u"version"_s, Mode::Version}}) {
+        if (before(name))
+            return Options{mode, false, {}, {}};
+    }
+    if (!isParsed && !unknown.isEmpty())
+        return Error{u"unknown option \"%1\" (see --help)"_s.arg(written(arguments, unknown.first()))};
+    if (!isParsed) {
+        // A value given to an option that takes none is an option of its own, as written.
+        for (const QString& argument : arguments.mid(1)) {
+            if (argument.startsWith(u'-') && argument.contains(u'=') && !argument.startsWith(u"--endpoint="_s))
+                return Error{u"unknown option \"%1\" (see --help)"_s.arg(argument)};
+        }
+        // Else the one option that takes a value came without one.
+        return Error{u"--endpoint needs a URL, such as --endpoint https://ip.example.net"_s};
+    }
+
     Options options;
     QStringList modes;
-    for (qsizetype i = 1; i < arguments.size(); ++i) {
-        const QString& argument = arguments.at(i);
-        QString value;
-        const bool isEndpoint = argument == u"--endpoint"_s || argument.startsWith(u"--endpoint="_s);
-        if (argument == u"--json"_s) {
-            modes << argument;
-            options.mode = Mode::Json;
-        } else if (argument == u"--print"_s) {
-            modes << argument;
-            options.mode = Mode::Print;
-        } else if (argument == u"--watch"_s) {
-            modes << argument;
-            options.mode = Mode::Watch;
-        } else if (argument == u"--help"_s || argument == u"-h"_s) {
-            return Options{Mode::Help, false, {}, {}};
-        } else if (argument == u"--version"_s) {
-            return Options{Mode::Version, false, {}, {}};
-        } else if (argument == u"--no-public"_s) {
-            options.isPublicLookupSkipped = true;
-        } else if (isEndpoint) {
-            if (argument.contains(u'='))
-                value = argument.section(u'=', 1);
-            else if (i + 1 < arguments.size())
-                value = arguments.at(++i);
-            else
-                return Error{u"--endpoint needs a URL, such as --endpoint https://ip.example.net"_s};
-            const QUrl url(value, QUrl::StrictMode);
-            if (!url.isValid() || url.scheme() != u"https"_s || url.host().isEmpty())
-                return Error{u"--endpoint takes an https:// URL; \"%1\" is not one"_s.arg(value)};
-            options.endpoints.append(url);
-        } else if (!argument.startsWith(u'-') || argument == u"-"_s) {
-            options.urls << argument;
-        } else {
-            return Error{u"unknown option \"%1\" (see --help)"_s.arg(argument)};
+    for (const QString& argument : arguments.mid(1)) {
+        for (const auto& [name, mode] : {std::pair{u"--json"_s, Mode::Json}, std::pair{u"--print"_s, Mode::Print},
+                                         std::pair{u"--watch"_s, Mode::Watch}}) {
+            if (argument == name) {
+                modes << name;
+                options.mode = mode;
+            }
         }
     }
+    options.isPublicLookupSkipped = parser.isSet(noPublic);
+    for (const QString& value : parser.values(endpoint)) {
+        const QUrl url(value, QUrl::StrictMode);
+        if (!url.isValid() || url.scheme() != u"https"_s || url.host().isEmpty())
+            return Error{u"--endpoint takes an https:// URL; \"%1\" is not one"_s.arg(value)};
+        options.endpoints.append(url);
+    }
+    options.urls = parser.positionalArguments();
     if (modes.size() > 1)
         return Error{u"%1 cannot be combined; choose one"_s.arg(modes.join(u" and "_s))};
     if (!modes.isEmpty() && !options.urls.isEmpty())

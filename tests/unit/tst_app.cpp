@@ -3,7 +3,7 @@
 
 #include "TestSupport.h"
 #include "app/AppDelegate.h"
-#include "app/MenubarIcon.h"
+#include "app/TemplateIcon.h"
 #include "commandline/CommandLine.h"
 #include "commandline/Snapshot.h"
 #include "platform/SingleInstance.h"
@@ -222,8 +222,8 @@ private Q_SLOTS:
         }
         QList<int> sides;
         QList<int> loaded;
-        for (const QImage& image : MenubarIcon::load(dir.path())) {
-            sides << MenubarIcon::pointSize(image).width();
+        for (const QImage& image : TemplateIcon::load(dir.path())) {
+            sides << TemplateIcon::pointSize(image).width();
             loaded << image.width();
         }
         QCOMPARE(sides, pointSides);

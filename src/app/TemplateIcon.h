@@ -8,7 +8,7 @@
 /// The panel item's template icon: 18 by 18 points, from MenubarIconTemplate.png, @2x and @3x.
 /// A template is a mask: only its alpha channel counts. Panels do not tint pictures, so the panel
 /// item draws the shape itself, in colours that read on light and dark panels.
-namespace MenubarIcon {
+namespace TemplateIcon {
 
 /// The side of the icon, in points.
 constexpr int points = 18;
@@ -23,4 +23,4 @@ QList<QImage> load(const QString& resourcesPath);
 /// The size of a representation in points.
 QSize pointSize(const QImage& representation);
 
-} // namespace MenubarIcon
+} // namespace TemplateIcon

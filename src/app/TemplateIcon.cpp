@@ -1,10 +1,10 @@
-#include "app/MenubarIcon.h"
+#include "app/TemplateIcon.h"
 
 #include <QFile>
 
 using namespace Qt::StringLiterals;
 
-namespace MenubarIcon {
+namespace TemplateIcon {
 
 namespace {
 
@@ -48,4 +48,4 @@ QSize pointSize(const QImage& representation)
     return {representation.width() / scale, representation.height() / scale};
 }
 
-} // namespace MenubarIcon
+} // namespace TemplateIcon
