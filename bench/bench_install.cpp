@@ -6,11 +6,8 @@
 // loop kept answering.
 //   bench_install ARCHIVE INSTALLED_BUNDLE PUBLIC_KEY_LINE HELPER WORK_FOLDER RUNS
 
+#include "BenchSupport.h"
 #include "bundle/BundleInstaller.h"
-#include "menu/MenuContent.h"
-#include "platform/linux/panel/DBusMenuDBus.h"
-#include "platform/linux/panel/DBusTypes.h"
-#include "platform/linux/panel/ExportedMenu.h"
 #include "platform/linux/session/LinuxBundleReplacer.h"
 #include "update/UpdateHelper.h"
 #include "verify/UpdateArchive.h"
@@ -30,13 +27,6 @@
 using namespace Qt::StringLiterals;
 
 namespace {
-
-double median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    const size_t n = values.size();
-    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
-}
 
 double percentile(std::vector<double> values, int p)
 {
@@ -72,20 +62,9 @@ int main(int argc, char** argv)
             qFatal("the installed bundle cannot be copied");
     };
 
-    registerDBusTypes();
     ExportedMenu menu;
-    new DBusMenuDBus(&menu);
-    MenuContent::Inputs inputs;
-    inputs.hostname = u"studio"_s;
-    for (int i = 0; i < 50; ++i)
-        inputs.localAddresses.append({u"eth0"_s, u"Ethernet"_s, u"10.0.%1.1"_s.arg(i)});
-    QList<MenuItem> items;
-    for (const MenuEntry& entry : MenuContent::entries(inputs))
-        items.append(entry.item);
-    menu.setItems(items);
-    QDBusConnection server = QDBusConnection::sessionBus();
-    server.registerObject(u"/MenuBar"_s, &menu, QDBusConnection::ExportAdaptors);
-    const QString service = server.baseService();
+    exportFiftyAddressMenu(menu);
+    const QString service = QDBusConnection::sessionBus().baseService();
 
     std::vector<double> helperTimes, inProcessTimes, roundTrips;
     for (int run = 0; run < runs; ++run) {

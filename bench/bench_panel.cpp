@@ -4,10 +4,7 @@
 //   bench_panel getlayout <runs>                          GetLayout of a menu with 50 local addresses
 //   bench_panel instance <tavrink> <runs>                 a later launch beside a running instance
 
-#include "menu/MenuContent.h"
-#include "platform/linux/panel/DBusMenuDBus.h"
-#include "platform/linux/panel/DBusTypes.h"
-#include "platform/linux/panel/ExportedMenu.h"
+#include "BenchSupport.h"
 
 #include <QCoreApplication>
 #include <QDBusConnection>
@@ -25,13 +22,6 @@
 using namespace Qt::StringLiterals;
 
 namespace {
-
-double median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    const size_t n = values.size();
-    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
-}
 
 class Watcher : public QObject {
     Q_OBJECT
@@ -105,20 +95,9 @@ int startup(const QString& tavrink, const QString& minimal, int runs)
 
 int getLayout(int runs)
 {
-    registerDBusTypes();
     ExportedMenu menu;
-    new DBusMenuDBus(&menu);
-    MenuContent::Inputs inputs;
-    inputs.hostname = u"studio"_s;
-    for (int i = 0; i < 50; ++i)
-        inputs.localAddresses.append({u"eth0"_s, u"Ethernet"_s, u"10.0.%1.1"_s.arg(i)});
-    QList<MenuItem> items;
-    for (const MenuEntry& entry : MenuContent::entries(inputs))
-        items.append(entry.item);
-    menu.setItems(items);
-    QDBusConnection server = QDBusConnection::sessionBus();
-    server.registerObject(u"/MenuBar"_s, &menu, QDBusConnection::ExportAdaptors);
-    const QString service = server.baseService();
+    const qsizetype rows = exportFiftyAddressMenu(menu);
+    const QString service = QDBusConnection::sessionBus().baseService();
 
     std::vector<double> times;
     QThread* client = QThread::create([&] {
@@ -142,7 +121,7 @@ int getLayout(int runs)
     delete client;
     std::sort(times.begin(), times.end());
     std::printf("  GetLayout, %lld rows (50 local addresses), round trip over the bus: median %.0f us, p95 %.0f us\n",
-                static_cast<long long>(items.size()), median(times), times[times.size() * 95 / 100]);
+                static_cast<long long>(rows), median(times), times[times.size() * 95 / 100]);
     return 0;
 }
 

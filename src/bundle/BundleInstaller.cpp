@@ -205,24 +205,6 @@ std::variant<QString, Failure> swapIn(const QString& staged, const QString& dest
 
 } // namespace
 
-std::optional<QString> place(const QString& bundlePath, const QString& destination, BundleReplacer& replacer)
-{
-    const QString staged = stagingPath(destination);
-    clearAbandonedStaging(QFileInfo(destination).absolutePath());
-    remove(staged);
-    if (const auto error = copy(bundlePath, staged)) {
-        remove(staged);
-        return error;
-    }
-    const auto swapped = swapIn(staged, destination, replacer);
-    if (const auto* failure = std::get_if<Failure>(&swapped)) {
-        remove(staged);
-        return failure->message;
-    }
-    remove(std::get<QString>(swapped));
-    return std::nullopt;
-}
-
 std::optional<QString> swap(const QString& staged, const QString& installedBundle, BundleReplacer& replacer)
 {
     const auto swapped = swapIn(staged, installedBundle, replacer);
@@ -234,6 +216,18 @@ std::optional<QString> swap(const QString& staged, const QString& installedBundl
     // would ever remove it.
     remove(std::get<QString>(swapped));
     return std::nullopt;
+}
+
+std::optional<QString> place(const QString& bundlePath, const QString& destination, BundleReplacer& replacer)
+{
+    const QString staged = stagingPath(destination);
+    clearAbandonedStaging(QFileInfo(destination).absolutePath());
+    remove(staged);
+    if (const auto error = copy(bundlePath, staged)) {
+        remove(staged);
+        return error;
+    }
+    return swap(staged, destination, replacer);
 }
 
 } // namespace BundleInstaller
