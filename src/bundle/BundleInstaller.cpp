@@ -4,7 +4,6 @@
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 
@@ -82,6 +81,51 @@ QByteArray linkTarget(const QByteArray& path)
     return target;
 }
 
+namespace {
+
+void walkFolder(const QByteArray& root, const QByteArray& relative, const Visitor& visit,
+                std::optional<QByteArray>& unreadable, bool& isStopped)
+{
+    DIR* dir = opendir(relative.isEmpty() ? root.constData() : (root + '/' + relative).constData());
+    if (!dir) {
+        if (!unreadable)
+            unreadable = relative.isEmpty() ? QByteArray(".") : relative;
+        return;
+    }
+    QList<QByteArray> names;
+    while (const dirent* entry = readdir(dir)) {
+        if (strcmp(entry->d_name, ".") != 0 && strcmp(entry->d_name, "..") != 0)
+            names.append(entry->d_name);
+    }
+    closedir(dir);
+    for (const QByteArray& name : std::as_const(names)) {
+        const QByteArray child = relative.isEmpty() ? name : relative + '/' + name;
+        struct stat info { };
+        if (lstat((root + '/' + child).constData(), &info) != 0) {
+            if (!unreadable)
+                unreadable = child;
+            continue;
+        }
+        const Step step = visit(child, info.st_mode);
+        if (step == Step::Go && S_ISDIR(info.st_mode))
+            walkFolder(root, child, visit, unreadable, isStopped);
+        if (step == Step::Stop || isStopped) {
+            isStopped = true;
+            return;
+        }
+    }
+}
+
+} // namespace
+
+std::optional<QByteArray> walk(const QByteArray& root, const Visitor& visit)
+{
+    std::optional<QByteArray> unreadable;
+    bool isStopped = false;
+    walkFolder(root, {}, visit, unreadable, isStopped);
+    return unreadable;
+}
+
 void remove(const QString& path)
 {
     const QByteArray name = QFile::encodeName(path);
@@ -92,31 +136,37 @@ void remove(const QString& path)
         unlink(name.constData());
         return;
     }
-    // A folder left read-only (as an archive may ask) is opened up first, or nothing in it could go.
-    if ((info.st_mode & S_IRWXU) != S_IRWXU)
-        chmod(name.constData(), (info.st_mode & 07777) | S_IRWXU);
-    QList<QByteArray> children;
-    if (DIR* dir = opendir(name.constData())) {
-        while (const dirent* entry = readdir(dir)) {
-            if (strcmp(entry->d_name, ".") != 0 && strcmp(entry->d_name, "..") != 0)
-                children.append(name + '/' + entry->d_name);
-        }
-        closedir(dir);
+    // A folder left read-only (as an archive may ask) is opened up before it is read, or nothing
+    // in it could go; then everything goes, what a folder holds before the folder.
+    const auto openUp = [](const QByteArray& folder, mode_t mode) {
+        if ((mode & S_IRWXU) != S_IRWXU)
+            chmod(folder.constData(), (mode & 07777) | S_IRWXU);
+    };
+    openUp(name, info.st_mode);
+    QList<std::pair<QByteArray, bool>> found;
+    walk(name, [&](const QByteArray& relative, mode_t mode) {
+        const QByteArray child = name + '/' + relative;
+        if (S_ISDIR(mode))
+            openUp(child, mode);
+        found.append({child, S_ISDIR(mode)});
+        return Step::Go;
+    });
+    for (auto entry = found.crbegin(); entry != found.crend(); ++entry) {
+        if (entry->second)
+            rmdir(entry->first.constData());
+        else
+            unlink(entry->first.constData());
     }
-    for (const QByteArray& child : std::as_const(children))
-        remove(QFile::decodeName(child));
     rmdir(name.constData());
 }
 
 QStringList contents(const QString& bundlePath)
 {
-    // Absolute, or relativeFilePath() would hand relative paths back unchanged.
-    const QString root = QFileInfo(bundlePath).absoluteFilePath();
     QStringList paths;
-    QDirIterator it(root, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
-                    QDirIterator::Subdirectories);
-    while (it.hasNext())
-        paths << QDir(root).relativeFilePath(it.next());
+    walk(QFile::encodeName(bundlePath), [&](const QByteArray& relative, mode_t) {
+        paths << QFile::decodeName(relative);
+        return Step::Go;
+    });
     paths.sort();
     return paths;
 }

@@ -3,7 +3,10 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <optional>
+
+#include <sys/types.h>
 
 class BundleReplacer;
 
@@ -13,9 +16,17 @@ namespace BundleInstaller {
 
 /// The system's words for the failure of the last call (errno).
 QString systemError();
+/// What a walk does after a visit: go on (into a folder, too), go on but not into this folder, or end.
+enum class Step { Go, Skip, Stop };
+/// A visit: a path relative to the walk's root, and its mode as lstat gives it.
+using Visitor = std::function<Step(const QByteArray& relative, mode_t mode)>;
+/// Visits everything beneath root, a folder before what it holds. A link is visited itself and
+/// never followed. The walk goes on past what cannot be read and returns the first such path
+/// ("." for root itself).
+std::optional<QByteArray> walk(const QByteArray& root, const Visitor& visit);
 /// Removes what is at path and all it holds; a link is removed itself, never what it leads to.
 void remove(const QString& path);
-/// Every path in the bundle, relative, a folder before what it holds; links are not followed.
+/// Every path in the bundle, relative, sorted; links are not followed.
 QStringList contents(const QString& bundlePath);
 /// The target of a symbolic link, as it is written; empty when the path is no readable link.
 QByteArray linkTarget(const QByteArray& path);

@@ -58,7 +58,7 @@ QByteArray Snapshot::toJson() const
 
 QStringList Snapshot::menuLines(bool useFQDN, bool showLocalAddresses) const
 {
-    MenuContent::Inputs inputs{useFQDN ? fullHostname : shortHostname,
+    MenuContent::Inputs inputs{HostnameModel::name(useFQDN, fullHostname),
                                publicAddress,
                                tailscaleAddresses,
                                localAddresses,

@@ -23,7 +23,12 @@ public:
     /// The full name up to its first dot.
     QString shortName() const;
     /// The name as the user chose to see it: fully qualified, or short.
-    QString name(bool isFullyQualified) const { return isFullyQualified ? fullName() : shortName(); }
+    QString name(bool isFullyQualified) const { return name(isFullyQualified, fullName()); }
+    /// A full name as the user chose to see it.
+    static QString name(bool isFullyQualified, const QString& fullName)
+    {
+        return isFullyQualified ? fullName : shortName(fullName);
+    }
     /// Starts resolving the canonical name off the main thread; resolved follows.
     void resolve();
 

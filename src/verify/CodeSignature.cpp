@@ -11,7 +11,6 @@
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
-#include <dirent.h>
 #include <fcntl.h>
 #include <sodium.h>
 #include <sys/stat.h>
@@ -70,15 +69,12 @@ bool isInside(const QByteArray& root, const QByteArray& path)
     return path == root || path.startsWith(root + '/');
 }
 
-void describe(Walk& walk, const QByteArray& path, const QByteArray& relative)
+// One line for what is at path, or the walk's error.
+void describe(Walk& walk, const QByteArray& relative, mode_t fileMode)
 {
-    struct stat info { };
-    if (lstat(path.constData(), &info) != 0) {
-        walk.error = u"%1 cannot be read."_s.arg(QString::fromUtf8(relative));
-        return;
-    }
-    const QByteArray mode = QByteArray::number(info.st_mode & 07777, 8).rightJustified(4, '0');
-    if (S_ISREG(info.st_mode)) {
+    const QByteArray path = walk.root + '/' + relative;
+    const QByteArray mode = QByteArray::number(fileMode & 07777, 8).rightJustified(4, '0');
+    if (S_ISREG(fileMode)) {
         qint64 size = 0;
         const std::optional<QByteArray> digest = sha256(path, &size);
         if (!digest)
@@ -86,7 +82,7 @@ void describe(Walk& walk, const QByteArray& path, const QByteArray& relative)
         else
             walk.lines.append(
                 {relative, "f " + mode + ' ' + QByteArray::number(size) + ' ' + *digest + ' ' + encoded(relative)});
-    } else if (S_ISLNK(info.st_mode)) {
+    } else if (S_ISLNK(fileMode)) {
         const QByteArray target = BundleInstaller::linkTarget(path);
         char resolved[PATH_MAX];
         // Chains are followed to their end: each link, and the place it finally reaches, stays inside.
@@ -96,36 +92,10 @@ void describe(Walk& walk, const QByteArray& path, const QByteArray& relative)
             return;
         }
         walk.lines.append({relative, "l - - - " + encoded(relative) + ' ' + encoded(target)});
-    } else if (S_ISDIR(info.st_mode)) {
+    } else if (S_ISDIR(fileMode)) {
         walk.lines.append({relative, "d " + mode + " - - " + encoded(relative)});
     } else {
         walk.error = u"%1 is neither a file, a folder nor a symbolic link."_s.arg(QString::fromUtf8(relative));
-    }
-}
-
-void walkFolder(Walk& walk, const QByteArray& path, const QByteArray& relative)
-{
-    DIR* dir = opendir(path.constData());
-    if (!dir) {
-        walk.error = u"%1 cannot be read."_s.arg(QString::fromUtf8(relative.isEmpty() ? "." : relative));
-        return;
-    }
-    QList<QByteArray> names;
-    while (const dirent* entry = readdir(dir)) {
-        const QByteArray name(entry->d_name);
-        if (name != "." && name != ".." && !(relative.isEmpty() && name == folder))
-            names.append(name);
-    }
-    closedir(dir);
-    for (const QByteArray& name : std::as_const(names)) {
-        if (!walk.error.isEmpty())
-            return;
-        const QByteArray childRelative = relative.isEmpty() ? name : relative + '/' + name;
-        const QByteArray childPath = path + '/' + name;
-        describe(walk, childPath, childRelative);
-        struct stat info { };
-        if (walk.error.isEmpty() && lstat(childPath.constData(), &info) == 0 && S_ISDIR(info.st_mode))
-            walkFolder(walk, childPath, childRelative);
     }
 }
 
@@ -142,9 +112,17 @@ std::variant<QByteArray, QString> resources(const QString& bundlePath)
         return u"%1 is not a folder."_s.arg(bundlePath);
     Walk walk;
     walk.root = resolved;
-    walkFolder(walk, walk.root, {});
+    const std::optional<QByteArray> unreadable
+        = BundleInstaller::walk(walk.root, [&](const QByteArray& relative, mode_t mode) {
+              if (relative == folder)
+                  return BundleInstaller::Step::Skip;
+              describe(walk, relative, mode);
+              return walk.error.isEmpty() ? BundleInstaller::Step::Go : BundleInstaller::Step::Stop;
+          });
     if (!walk.error.isEmpty())
         return walk.error;
+    if (unreadable)
+        return u"%1 cannot be read."_s.arg(QString::fromUtf8(*unreadable));
     std::sort(walk.lines.begin(), walk.lines.end());
     QByteArray text = kHeader;
     for (const auto& line : std::as_const(walk.lines))
