@@ -17,16 +17,10 @@ if [ "${1:-}" != --inner ]; then
     require "for UTS and PID namespaces" Xvfb plasmashell kded5 lxqt-panel tesseract import convert xdotool xclip \
         python3 unshare dbus-run-session
     make_work
+    source "$here/../util/session_home.sh"
     for look in "${looks[@]}"; do
-        mkdir -p "$work/${look// /-}/config" "$work/${look// /-}/run"
-        chmod 700 "$work/${look// /-}/run"
-        # Answered the move offer once, as a user who keeps Tavrink where it is.
-        mkdir -p "$work/${look// /-}/config/kelvandrosi"
-        printf '[General]\nskipUserApplicationsInstall=true\n' >"$work/${look// /-}/config/kelvandrosi/Tavrink.conf"
-        env HOME="$work/${look// /-}" XDG_CONFIG_HOME="$work/${look// /-}/config" \
-            XDG_RUNTIME_DIR="$work/${look// /-}/run" WORK="$work/${look// /-}" \
-            unshare --uts --net --pid --fork --kill-child --mount-proc dbus-run-session -- bash "$0" --inner "$look" ||
-            exit 1
+        quiet_settings "$work/${look// /-}/config"
+        run_inner "$work/${look// /-}" "--uts --net --pid --fork --kill-child --mount-proc" "$look" || exit 1
     done
     echo "e2e: all checks passed"
     exit 0
@@ -36,6 +30,7 @@ read -r desktop look <<<"$2"
 hostname "$host"
 trap cleanup EXIT
 source "$here/../util/x11_session.sh"
+source "$here/../util/dbusmenu.sh"
 source "$here/../util/desktop_hosts.sh"
 start_xvfb
 "start_$desktop" "$look"
@@ -45,8 +40,7 @@ import -window root "$WORK/before.png"
 tavrink=$(start "${TAVRINK_BUNDLE:?}/bin/tavrink" --no-public)
 pids+=("$tavrink")
 item="org.kde.StatusNotifierItem-$tavrink-1"
-until_true sh -c "$(declare -f watcher_property); watcher_property RegisteredStatusNotifierItems | grep -q '$item'" ||
-    fail "Tavrink's item did not register"
+until_true item_registered "$item" || fail "Tavrink's item did not register"
 sleep 3
 import -window root "$WORK/after.png"
 read -r ratio changed x y <<<"$(python3 "$here/../util/contrast.py" "$WORK/before.png" "$WORK/after.png" "$panel")"

@@ -20,8 +20,7 @@ if [ "${1:-}" != --inner ]; then
     make_work
     source "$here/../util/session_home.sh"
     quiet_settings "$work/config"
-    env HOME="$work" XDG_CONFIG_HOME="$work/config" XDG_DATA_HOME="$work/data" XDG_RUNTIME_DIR="$work/run" \
-        WORK="$work" unshare --uts --mount --net dbus-run-session -- bash "$0" --inner
+    run_inner "$work" "--uts --mount --net"
     exit $?
 fi
 
@@ -54,7 +53,6 @@ bar=300x32+500+0 menu=300x340+500+32
 
 until_true shows "$bar" "$host" || fail "GNOME's top bar does not show '$host'"
 echo "ok: GNOME's top bar shows '$host'"
-pasted() { [ "$(timeout 5 wl-paste -n 2>/dev/null)" = "$1" ]; }
 # Just after start the shell may lay the item out again (the label gone for a moment), so a click
 # can miss: the menu is asked for again, each time once the label shows.
 label_at() { at=$(locate "$bar" "$host") && [ -n "$at" ]; }

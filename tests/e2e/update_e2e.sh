@@ -12,18 +12,16 @@ set -euo pipefail
 
 here=$(cd "$(dirname "$0")" && pwd)
 source "$here/../util/e2e.sh"
-aya=/usr/libexec/ayatana-indicator-application/ayatana-indicator-application-service
 
 if [ "${1:-}" != --inner ]; then
     require "for network and UTS namespaces" Xvfb xfce4-panel tesseract import convert xdotool python3 openssl unshare
-    [ -x "$aya" ] || skip "ayatana-indicator-application is missing"
     [ "${TAVRINK_PINNED_KEY:-}" = "$(tail -n 1 "$here/maker-test.pub")" ] ||
         skip "this build does not pin the test maker key (configure with the ci or asan preset)"
+    source "$here/../util/xfce_panel.sh"
     make_work
     trap 'pkill -f "$work/Applications" 2>/dev/null || true; rm -rf "$work"' EXIT
-    mkdir -p "$work/config/xfce4/xfconf/xfce-perchannel-xml" "$work/config/kelvandrosi" \
-        "$work/Applications" "$work/release" "$work/www"
-    cp "$here/xfce4-panel.xml" "$work/config/xfce4/xfconf/xfce-perchannel-xml/"
+    xfce_home "$work/config"
+    mkdir -p "$work/config/kelvandrosi" "$work/Applications" "$work/release" "$work/www"
     set_version() { python3 -c 'import json, sys
 info = json.load(open(sys.argv[1])); info["CFBundleShortVersionString"] = sys.argv[2]
 json.dump(info, open(sys.argv[1], "w"), indent=4)' "$1/Info.json" "$2"; }
@@ -36,8 +34,9 @@ json.dump(info, open(sys.argv[1], "w"), indent=4)' "$1/Info.json" "$2"; }
     openssl req -x509 -newkey rsa:2048 -nodes -keyout "$work/key.pem" -out "$work/cert.pem" -days 1 \
         -subj /CN=127.0.0.1 -addext subjectAltName=IP:127.0.0.1 2>/dev/null
     printf '[General]\nUpdateManifestURL=https://127.0.0.1:8443/appcast.json\n' >"$work/config/kelvandrosi/Tavrink.conf"
-    env -u TMPDIR -u XDG_CACHE_HOME HOME="$work" XDG_CONFIG_HOME="$work/config" XDG_RUNTIME_DIR="$work/run" \
-        SSL_CERT_FILE="$work/cert.pem" WORK="$work" unshare --uts --net dbus-run-session -- bash "$0" --inner
+    unset TMPDIR XDG_CACHE_HOME
+    export SSL_CERT_FILE="$work/cert.pem"
+    run_inner "$work" "--uts --net"
     exit $?
 fi
 
@@ -45,28 +44,18 @@ hostname tavrinkpanel
 ip link set lo up
 trap cleanup EXIT
 source "$here/../util/x11_session.sh"
+source "$here/../util/xfce_panel.sh"
 
 python3 "$here/../util/serve_https.py" "$WORK" 8443 >"$WORK/server.log" 2>&1 &
 pids+=($!)
 start_xvfb
-pids+=("$(start "$aya")" "$(start xfce4-panel)")
-sleep 2
+start_xfce
 installed=$WORK/Applications/Tavrink.app
 first=$(start "$installed/bin/tavrink" --no-public)
 pids+=("$first")
-menu=500x400+524+0
 
-open_menu() { # pattern the menu shows once open
-    for _ in 1 2 3 4; do
-        xdotool mousemove 1000 15 click 1
-        until_true shows "$menu" "$1" && return 0
-        xdotool key Escape
-    done
-    fail "the menu did not open or did not show '$1'"
-}
-
-open_menu "About Tavrink 1.0"
-click_word "$menu" "^Check"
+open_xfce_menu "About Tavrink 1.0"
+click_word "$xfce_menu" "^Check"
 OCR_LIGHT=1 until_true shows "$dialog" "Tavrink 1\.1 .*available" || fail "no offer of 1.1"
 OCR_LIGHT=1 shows "$dialog" "Faster lookups" || fail "the offer does not show the release notes"
 echo "ok: 'Check for Updates…' offers Tavrink 1.1 with its notes"
@@ -79,7 +68,7 @@ until_true not kill -0 "$first" 2>/dev/null || fail "the 1.0 process did not qui
 grep -q '"1.1"' "$installed/Info.json" || fail "the installed bundle is not 1.1"
 added=$(comm -13 <(echo "$shared_before") <(ls -A /tmp))
 [ -z "$added" ] || fail "the update left in /tmp: $added"
-open_menu "About Tavrink 1.1"
+open_xfce_menu "About Tavrink 1.1"
 echo "ok: 'Install and Relaunch' installs 1.1 in place, adds nothing to /tmp, and the relaunched item says 'About Tavrink 1.1'"
 echo "e2e: all checks passed"
 

@@ -53,7 +53,7 @@ session() { # disable|enable
     local tavrink_pid item id
     tavrink_pid=$(pgrep -u nobody -x tavrink)
     item="org.kde.StatusNotifierItem-$tavrink_pid-1"
-    until_true sh -c "$(declare -f watcher); watcher | grep -q '$item'" || fail "Tavrink's item did not register with waybar"
+    until_true item_registered "$item" || fail "Tavrink's item did not register with waybar"
     if [ "$kind" = enable ]; then
         tr '\0' '\n' <"/proc/$tavrink_pid/environ" | grep -q '^DISPLAY=' || fail "sway gave Tavrink no XWayland display"
     fi
@@ -97,9 +97,6 @@ session() { # disable|enable
     kill "$sway"
     until_true not test -S "$XDG_RUNTIME_DIR/wayland-1"
 }
-watcher() { dbus-send --session --print-reply --dest=org.kde.StatusNotifierWatcher /StatusNotifierWatcher \
-    org.freedesktop.DBus.Properties.Get string:org.kde.StatusNotifierWatcher string:RegisteredStatusNotifierItems; }
-pasted() { [ "$(timeout 5 wl-paste -n 2>/dev/null)" = "$1" ]; }
 
 session disable
 if command -v Xwayland >/dev/null; then

@@ -1,5 +1,12 @@
-# Shared by the end-to-end scripts (sourced): a panel item's menu as a host reads it over DBusMenu.
-# Needs dbus-send and the session bus of the session under test.
+# Shared by the end-to-end scripts (sourced): the watcher and a panel item's menu as a host reads
+# them over D-Bus. Needs dbus-send and the session bus of the session under test.
+
+watcher_property() { # name
+    dbus-send --session --print-reply --dest=org.kde.StatusNotifierWatcher /StatusNotifierWatcher \
+        org.freedesktop.DBus.Properties.Get string:org.kde.StatusNotifierWatcher "string:$1" 2>/dev/null
+}
+host_registered() { watcher_property IsStatusNotifierHostRegistered | grep -q "boolean true"; }
+item_registered() { watcher_property RegisteredStatusNotifierItems | grep -q "$1"; } # service
 
 # The id of the first row whose label contains text, in the menu of the item named service.
 menu_row_id() { # service text

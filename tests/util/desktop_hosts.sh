@@ -1,12 +1,6 @@
-# Shared by the end-to-end scripts (sourced after e2e.sh and x11_session.sh): the panels of KDE
+# Shared by the end-to-end scripts (sourced after e2e.sh, x11_session.sh and dbusmenu.sh): the panels of KDE
 # Plasma and LXQt, headless on the script's Xvfb, in their light or dark look, each with its
 # StatusNotifierItem host and watcher. Expects WORK, XDG_CONFIG_HOME, a session bus and DISPLAY.
-
-watcher_property() { # name
-    dbus-send --session --print-reply --dest=org.kde.StatusNotifierWatcher /StatusNotifierWatcher \
-        org.freedesktop.DBus.Properties.Get string:org.kde.StatusNotifierWatcher "string:$1" 2>/dev/null
-}
-host_registered() { watcher_property IsStatusNotifierHostRegistered | grep -q "boolean true"; }
 
 # Plasma 5.27: plasmashell with one top panel holding the system tray: every item shown, none in
 # its popup, and no applets of Plasma's own, so that only the items of programs change it. kded5's statusnotifierwatcher module is the watcher; kactivitymanagerd, which

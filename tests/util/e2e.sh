@@ -20,6 +20,17 @@ make_work() {
     chmod 700 "$work/run"
 }
 
+# Runs this script again as "--inner argument...", in new namespaces (unshare's flags) with a
+# session bus of its own, at home in folder: HOME, the XDG folders and WORK lie there.
+run_inner() { # folder unshare-flags [argument...]
+    local home=$1 flags=$2
+    shift 2
+    mkdir -p "$home/config" "$home/data" "$home/run" && chmod 700 "$home/run"
+    # shellcheck disable=SC2086 # the flags are words
+    env HOME="$home" XDG_CONFIG_HOME="$home/config" XDG_DATA_HOME="$home/data" XDG_RUNTIME_DIR="$home/run" \
+        WORK="$home" unshare $flags dbus-run-session -- bash "$0" --inner "$@"
+}
+
 pids=()
 cleanup() { kill "${pids[@]}" 2>/dev/null || true; wait 2>/dev/null || true; }
 # Without WORK (a script that keeps no logs) it only says why.
@@ -30,3 +41,5 @@ fail() {
 }
 until_true() { for _ in $(seq "${TRIES:-40}"); do "$@" && return 0; sleep 0.25; done; return 1; }
 not() { ! "$@"; }
+# Whether a Wayland client pastes exactly text.
+pasted() { [ "$(timeout 5 wl-paste -n 2>/dev/null)" = "$1" ]; }
