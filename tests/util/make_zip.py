@@ -2,7 +2,8 @@
 """Writes a zip archive, hostile ones included, from a JSON list of entries on standard input.
 
 Each entry: {"name": str, and one of "data": str, "zeros": n, "link": target, "dir": true;
-optionally "mode": permission bits (default 0o644, folders 0o755)}.
+optionally "mode": permission bits (default 0o644, folders 0o755), and "damaged": true, a byte of
+its compressed data flipped}.
 Names are written exactly as given: "..", absolute paths and repeats are not cleaned up."""
 import json
 import stat
@@ -10,6 +11,7 @@ import sys
 import zipfile
 
 out = sys.argv[1]
+damaged = []
 with zipfile.ZipFile(out, "w", zipfile.ZIP_DEFLATED) as archive:
     for entry in json.load(sys.stdin):
         info = zipfile.ZipInfo(entry["name"])
@@ -28,3 +30,11 @@ with zipfile.ZipFile(out, "w", zipfile.ZIP_DEFLATED) as archive:
         info.external_attr = (kind | mode) << 16
         info.compress_type = zipfile.ZIP_DEFLATED
         archive.writestr(info, data)
+        if entry.get("damaged"):
+            damaged.append(info.header_offset + 30 + len(info.filename.encode()) + len(info.extra) + 2)
+with open(out, "r+b") as archive:
+    for offset in damaged:
+        archive.seek(offset)
+        byte = archive.read(1)[0]
+        archive.seek(offset)
+        archive.write(bytes([byte ^ 0xFF]))
