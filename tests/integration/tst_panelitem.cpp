@@ -58,7 +58,6 @@ private:
     std::unique_ptr<HostnameModel> m_hostname;
     std::unique_ptr<StatusNotifierItem> m_item;
     std::unique_ptr<TavrinkApp> m_app;
-    QList<uint> m_revisions;
 
     QDBusMessage call(const QString& path, const QString& interface, const QString& method,
                       const QVariantList& arguments = {})
@@ -132,8 +131,6 @@ private Q_SLOTS:
         m_network.inventory.names.clear();
         m_watcher = std::make_unique<TestWatcher>(u"panel"_s);
         QVERIFY(m_watcher->start());
-        QVERIFY(m_watcher->connection().connect({}, u"/MenuBar"_s, kMenuInterface, u"LayoutUpdated"_s, this,
-                                                SLOT(onLayoutUpdated(uint, int))));
         m_settings = std::make_unique<DefaultsStore>(m_config.filePath(u"Tavrink.conf"_s));
         m_hostname = fakeHostname(u"studio"_s, u"studio.example.com"_s);
         m_item = std::make_unique<StatusNotifierItem>(QDBusConnection::sessionBus(), u"com.kelvandrosi.Tavrink"_s);
@@ -232,48 +229,6 @@ private Q_SLOTS:
         const QDBusMessage reply = call(u"/MenuBar"_s, kMenuInterface, u"EventGroup"_s, {QVariant::fromValue(events)});
         QCOMPARE(qdbus_cast<QList<int>>(reply.arguments().value(0)), QList<int>{424242});
         QTRY_COMPARE(clipboardText(), u"100.101.102.103"_s);
-        const int hostname = row(u"Hostname: studio"_s).id;
-        m_settings->setValue(SettingsKey::useFQDN, true);
-        click(hostname);
-        QTRY_COMPARE(clipboardText(), u"studio.example.com"_s);
-    }
-
-    void oldIdsRunTheirEntryOrNothing()
-    {
-        QSignalSpy quit(m_app.get(), &TavrinkApp::quitRequested);
-        const int settings = row(u"Settings…"_s).id;
-        const int wifi = row(u"wlan__0: 192.168.1.20"_s).id;
-        uint before = 0;
-        rows(nullptr, &before);
-
-        // Wi-Fi goes away and an Ethernet row comes in above "Settings…".
-        m_network.inventory.entries = {FakeInventory::up(u"eth0"_s, u"10.0.0.9"_s)};
-        click(row(u"Refresh Now"_s).id);
-        QTRY_VERIFY(row(u"eth0: 10.0.0.9"_s).id > 0);
-        uint after = 0;
-        rows(nullptr, &after);
-        QVERIFY(after > before);
-        QTRY_COMPARE(m_revisions.value(m_revisions.size() - 1), after);
-
-        m_clipboard.setText(u"untouched"_s);
-        QCOMPARE(click(wifi).type(), QDBusMessage::ErrorMessage);
-        QCOMPARE(call(u"/MenuBar"_s, kMenuInterface, u"GetLayout"_s, {wifi, -1, QStringList()}).type(),
-                 QDBusMessage::ErrorMessage);
-        const DBusMenuEventList events{{wifi, u"clicked"_s, QDBusVariant(QString()), 0u},
-                                       {settings, u"clicked"_s, QDBusVariant(QString()), 0u}};
-        const QDBusMessage reply = call(u"/MenuBar"_s, kMenuInterface, u"EventGroup"_s, {QVariant::fromValue(events)});
-        QCOMPARE(qdbus_cast<QList<int>>(reply.arguments().value(0)), QList<int>{wifi});
-        QTRY_COMPARE(visibleWindows(u"tavrink.settings"_s).size(), 1);
-        QCOMPARE(visibleWindows(u"tavrink.about"_s).size(), 0);
-        QVERIFY(quit.isEmpty());
-        QCOMPARE(QGuiApplication::clipboard()->text(), u"untouched"_s);
-    }
-
-public Q_SLOTS:
-    void onLayoutUpdated(uint revision, int parent)
-    {
-        Q_UNUSED(parent);
-        m_revisions.append(revision);
     }
 
 Q_SIGNALS:
