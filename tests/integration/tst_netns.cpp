@@ -154,10 +154,8 @@ private Q_SLOTS:
                                           kNs, m_config.path(), tavrink()))
                                       .split(u'\n');
         QFile::remove(m_config.filePath(u"kelvandrosi/Tavrink.conf"_s));
-        QCOMPARE(lines.value(1), u"Public IP unavailable"_s);
-        QCOMPARE(lines.value(2), u"Tailscale: 100.101.102.103"_s);
-        QCOMPARE(lines.value(5), u"Virtual Ethernet: 192.168.77.20"_s);
-        QCOMPARE(lines.value(0), u"Hostname: "_s + full);
+        QCOMPARE(lines.mid(0, 3),
+                 (QStringList{u"Hostname: "_s + full, u"Public IP unavailable"_s, u"Tailscale: 100.101.102.103"_s}));
     }
 
     void ipv6DefaultRouteWhenThereIsNoIPv4One()

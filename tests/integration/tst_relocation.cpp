@@ -171,11 +171,6 @@ private Q_SLOTS:
         // "Not Now" is remembered, and only it.
         QCOMPARE(settings.boolValue(SettingsKey::skipUserApplicationsInstall, false),
                  setup.contains(u"skip"_s) || (!isReadOnly && answer == 1 && !alerts.isEmpty()));
-        if (answer == 1 && !isReadOnly) {
-            presenter.presented.clear();
-            QVERIFY(!translocation.offerUserInstall());
-            QVERIFY(presenter.presented.isEmpty());
-        }
         // Nothing half-made is left beside the destinations.
         for (const QString& folder : {path(u"opt"_s), path(u"home/Applications"_s)})
             QVERIFY(QDir(folder).entryList({u".Tavrink*"_s}, QDir::AllEntries | QDir::Hidden).isEmpty());

@@ -200,7 +200,6 @@ private Q_SLOTS:
         QTest::addColumn<QList<int>>("pixelSizes"); // for 1x, 2x, 3x; 0: file absent, -1: not a PNG
         QTest::addColumn<QList<int>>("pointSides");
         QTest::newRow("only @2x") << QList<int>{0, 36, 0} << QList<int>{18};
-        QTest::newRow("odd width rounds down") << QList<int>{0, 37, 0} << QList<int>{18};
         QTest::newRow("none present") << QList<int>{0, 0, 0} << QList<int>{};
         QTest::newRow("undecodable file skipped, order kept") << QList<int>{-1, 36, 54} << QList<int>{18, 18};
     }

@@ -66,11 +66,9 @@ private Q_SLOTS:
         sysfs.add(u"wlp2s0"_s, "wlan", 1, {u"phy80211"_s}, u"devices/pci0000:00/0000:02:00.0"_s);
         sysfs.add(u"enp3s0"_s, "", 1, {}, u"devices/pci0000:00/0000:03:00.0"_s);
         sysfs.add(u"enx00e04c"_s, "", 1, {}, u"devices/pci0000:00/0000:00:14.0/usb2/2-1/2-1:1.0"_s);
-        sysfs.add(u"br0"_s, "bridge", 1, {u"bridge"_s});
         sysfs.add(u"bond0"_s, "bond", 1, {u"bonding"_s});
         sysfs.add(u"eth0.5"_s, "vlan", 1);
         sysfs.add(u"wg0"_s, "wireguard", 65534);
-        sysfs.add(u"tun0"_s, "", 65534, {u"tun_flags"_s});
         sysfs.add(u"veth1"_s, "", 1);
         sysfs.add(u"wwan0"_s, "wwan", 519, {}, u"devices/pci0000:00/usb1/1-2/1-2:1.4"_s);
         sysfs.add(u"lo"_s, "", 772);
@@ -82,11 +80,9 @@ private Q_SLOTS:
             {u"wlp2s0"_s, u"Wi-Fi"_s},
             {u"enp3s0"_s, u"Ethernet"_s},
             {u"enx00e04c"_s, u"USB Ethernet"_s},
-            {u"br0"_s, u"Bridge"_s},
             {u"bond0"_s, u"Bond"_s},
             {u"eth0.5"_s, u"VLAN"_s},
             {u"wg0"_s, u"WireGuard"_s},
-            {u"tun0"_s, u"VPN"_s},
             {u"veth1"_s, u"Virtual Ethernet"_s},
             {u"wwan0"_s, u"Mobile Broadband"_s},
         };

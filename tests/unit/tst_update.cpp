@@ -63,10 +63,6 @@ private Q_SLOTS:
                                     << u"1.1|https://e.com/a|-"_s;
         QTest::newRow("extra member ignored")
             << json("{'version':'1','url':'https://e.com/a','size':3}") << u"1|https://e.com/a|-"_s;
-        QTest::newRow("empty notes kept")
-            << json("{'version':'1','url':'https://e.com/a','notes':''}") << u"1|https://e.com/a|"_s;
-        QTest::newRow("http url decodes (refused at download)")
-            << json("{'version':'1','url':'http://e.com/a'}") << u"1|http://e.com/a|-"_s;
         QTest::newRow("no url") << json("{'version':'1.1'}") << QString();
         QTest::newRow("no version") << json("{'url':'https://e.com/a'}") << QString();
         QTest::newRow("version as a number") << json("{'version':1.1,'url':'https://e.com/a'}") << QString();
