@@ -86,7 +86,7 @@ private Q_SLOTS:
             {u"veth1"_s, u"Virtual Ethernet"_s},
             {u"wwan0"_s, u"Mobile Broadband"_s},
         };
-        QCOMPARE(names.read(), expected);
+        QCOMPARE(names.byInterface(), expected);
     }
 
     void hostStyleFromTheWatchersCommandLine_data()
@@ -117,7 +117,7 @@ private Q_SLOTS:
         QCOMPARE(HostStyle::of(commandLine), style);
     }
 
-    void missingSysfsGivesNoNames() { QVERIFY(SysfsDisplayNames(u"/nonexistent/class/net"_s).read().isEmpty()); }
+    void missingSysfsGivesNoNames() { QVERIFY(SysfsDisplayNames(u"/nonexistent/class/net"_s).byInterface().isEmpty()); }
 
     void timersFireAgainAndAgainUntilDestroyed()
     {

@@ -83,7 +83,7 @@ std::vector<SystemAddressEntry> LinuxNetworkInventory::addressEntries()
 
 QHash<QString, QString> LinuxNetworkInventory::displayNames()
 {
-    return m_displayNames.read();
+    return m_displayNames.byInterface();
 }
 
 std::optional<QString> LinuxNetworkInventory::primaryInterface()

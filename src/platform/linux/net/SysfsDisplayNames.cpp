@@ -39,7 +39,7 @@ SysfsDisplayNames::SysfsDisplayNames(QString classNetPath, DriverLookup driverLo
 {
 }
 
-QHash<QString, QString> SysfsDisplayNames::read() const
+QHash<QString, QString> SysfsDisplayNames::byInterface() const
 {
     QHash<QString, QString> names;
     const QStringList interfaces = QDir(m_classNetPath).entryList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::System);

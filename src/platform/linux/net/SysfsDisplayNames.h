@@ -27,7 +27,7 @@ public:
                                DriverLookup driverLookup = ethtoolDriver);
 
     /// Display names of every interface that has one, keyed by interface name.
-    QHash<QString, QString> read() const;
+    QHash<QString, QString> byInterface() const;
     /// The display name for one interface's facts; empty when it has none.
     static QString displayName(const Facts& facts);
     /// The driver name the kernel reports through the ethtool ioctl; empty when it does not answer.
