@@ -49,10 +49,16 @@ python3 -c "import sys; sys.exit(float(sys.argv[1]) < 3)" "$ratio" ||
     fail "$2: the item stands out from the panel at only $ratio:1 (of $changed pixels)"
 echo "ok ($2): the item stands out from the panel at $ratio:1 over $changed pixels"
 
-tooltip=$(dbus-send --session --print-reply --dest="$item" /StatusNotifierItem org.freedesktop.DBus.Properties.Get \
-    string:org.kde.StatusNotifierItem string:ToolTip)
+tooltip=$(item_property "$item" ToolTip)
 grep -q "\"$host\"" <<<"$tooltip" || fail "$2: the tooltip does not hold the hostname: $tooltip"
 echo "ok ($2): the tooltip holds '$host'"
+if [ "$desktop" = plasma ]; then
+    # Only the named symbolic icon follows a change of colour scheme.
+    [[ "$(item_property "$item" IconName)" == *'"tavrink-symbolic"'* ]] || fail "$2: the item names no symbolic icon"
+    [[ "$(item_property "$item" IconPixmap)" != *struct* ]] ||
+        fail "$2: the item offers a pixmap too, which Plasma would draw instead"
+    echo "ok ($2): the item offers the symbolic icon alone"
+fi
 
 screen=1024x700+0+0
 menu_shows() { OCR_LIGHT=1 shows "$screen" "Hostname: $host" || shows "$screen" "Hostname: $host"; }

@@ -158,17 +158,32 @@ private Q_SLOTS:
                  (QStringList{u"Hostname: "_s + full, u"Public IP unavailable"_s, u"Tailscale: 100.101.102.103"_s}));
     }
 
-    void ipv6DefaultRouteWhenThereIsNoIPv4One()
+    // The primary interface when the IPv4 default routes are replaced by others: its rows come
+    // first, where the display names alone would put the bridge's.
+    void primaryInterfaceFollowsTheDefaultRoute_data()
     {
+        QTest::addColumn<QString>("route"); // added in place of both IPv4 default routes
+        QTest::addColumn<QString>("firstRow");
+        QTest::newRow("an IPv6 default route when there is no IPv4 one")
+            << u"-6 route add default via 2001:db8:77::1 dev vtest0"_s << u"vtest0 Virtual Ethernet 192.168.77.20"_s;
+        // vtest2 has no carrier: its hop is down, and the route goes through the other one.
+        QTest::newRow("a multipath route's first hop is down")
+            << u"route add default nexthop via 10.88.0.254 dev vtest2 nexthop via 192.168.77.1 dev vtest0"_s
+            << u"vtest0 Virtual Ethernet 192.168.77.20"_s;
+    }
+    void primaryInterfaceFollowsTheDefaultRoute()
+    {
+        QFETCH(QString, route);
+        QFETCH(QString, firstRow);
         const QString n = u"ip -n "_s + kNs + u' ';
         run(n + u"route del default via 192.168.77.1 dev vtest0"_s);
         run(n + u"route del default via 10.20.0.254 dev br0"_s);
-        run(n + u"-6 route add default via 2001:db8:20::fe dev br0"_s);
+        run(n + route);
         const QStringList rows = localRows(snapshot());
-        run(n + u"-6 route del default via 2001:db8:20::fe dev br0"_s);
+        run(n + QString(route).replace(u" add "_s, u" del "_s));
+        run(n + u"route add default via 10.20.0.254 dev br0 metric 200"_s);
         run(n + u"route add default via 192.168.77.1 dev vtest0 metric 100"_s);
-        QCOMPARE(rows.value(0), u"br0 Bridge 10.20.0.1"_s);
-        QCOMPARE(rows.value(2), u"vtest0 Virtual Ethernet 192.168.77.20"_s);
+        QCOMPARE(rows.value(0), firstRow);
     }
 
     void watchPrintsOneLineAboutASecondAfterABurst()

@@ -329,6 +329,8 @@ private Q_SLOTS:
         QTest::newRow("the helper stages elsewhere")
             << u"1.1 maker helper=elsewhere"_s << QString()
             << notChecked + u"its helper gave an answer that could not be read."_s;
+        // A helper that ran less confined than it asks says so, and the journal hears it.
+        QTest::newRow("the helper ran unconfined") << u"1.1 maker helper=unconfined"_s << QString() << u"Refused."_s;
     }
     void refusedUpdatesLeaveTheInstalledBundle()
     {
@@ -352,7 +354,9 @@ private Q_SLOTS:
             const QByteArray body = helper == u"killed"_s ? "kill -9 $$\n"
                 : helper == u"hangs"_s                    ? "exec sleep 60\n"
                 : helper == u"garbage"_s                  ? "echo '{\"staged\": 5}'\n"
-                                         : "echo \"{\\\"staged\\\": \\\"$s.x\\\", \\\"unconfined\\\": \\\"\\\"}\"\n";
+                : helper == u"unconfined"_s
+                ? "echo '{\"message\": \"Refused.\", \"detail\": \"\", \"unconfined\": \"no Landlock\"}'; exit 1\n"
+                : "echo \"{\\\"staged\\\": \\\"$s.x\\\", \\\"unconfined\\\": \\\"\\\"}\"\n";
             if (helper != u"missing"_s) {
                 QVERIFY(writeFile(script, "#!/bin/sh\n" + staging + body));
                 QVERIFY(QFile::setPermissions(script, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
@@ -378,6 +382,8 @@ private Q_SLOTS:
         QVERIFY(!QFile::exists(m_marker));
         QCOMPARE(leftovers(), QStringList());
         QCOMPARE(QDir(folder).entryList({u".Tavrink*"_s}, QDir::AllEntries | QDir::Hidden), QStringList());
+        if (words.contains(u"helper=unconfined"_s))
+            QVERIFY(m_log.messages.contains(u"The update helper ran less confined than it should: no Landlock"_s));
         QVERIFY(!m_checker->isChecking());
     }
 
@@ -399,6 +405,11 @@ private Q_SLOTS:
             << u"mkdir -m 777 tavrink"_s << u"other users can write to it (mode 0777)"_s;
         QTest::newRow("the user's cache folder is open to all")
             << u"chmod 0777 ."_s << u"other users can write to it (mode 0777)"_s;
+        // The way is checked as it resolves: a private cache folder reached through a link, inside
+        // a folder that anyone may write to.
+        QTest::newRow("the cache folder is a link into a folder open to all")
+            << u"cd .. && mkdir -p open/cache && chmod 0777 open && rmdir cache && ln -s open/cache cache"_s
+            << u"other users can write to it (mode 0777)"_s;
     }
     void unsafeUpdateFoldersAreRefused()
     {

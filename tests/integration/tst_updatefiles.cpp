@@ -19,6 +19,7 @@
 #include <fcntl.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -303,12 +304,13 @@ private Q_SLOTS:
     }
 
     // The update helper's confinement, in a child process: it writes beneath the allowed folder
-    // only, and opens no network socket.
+    // only (it neither makes, changes nor truncates a file outside), and opens no network socket.
     void theHelpersConfinementHolds()
     {
         const QString allowed = m_dir.filePath(u"allowed"_s);
         const QString outside = m_dir.filePath(u"outside"_s);
-        QVERIFY(QDir().mkpath(allowed) && QDir().mkpath(outside));
+        const QByteArray existing = QFile::encodeName(outside + u"/existing"_s);
+        QVERIFY(QDir().mkpath(allowed) && writeFile(outside + u"/existing"_s, "kept"));
         const auto canCreate = [](const QString& path) {
             const int fd = open(QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_EXCL, 0600);
             return fd >= 0 && close(fd) == 0;
@@ -319,8 +321,12 @@ private Q_SLOTS:
                 _exit(why->contains(u"Landlock"_s) ? 100 : 101);
             const int inet = socket(AF_INET, SOCK_STREAM, 0);
             const int local = socket(AF_UNIX, SOCK_STREAM, 0);
+            // Truncating is a right of its own from Landlock's third version (Linux 6.2) on.
+            const bool canTruncate = syscall(SYS_landlock_create_ruleset, nullptr, 0, 1U) < 3;
             const bool isRefused = !canCreate(outside + u"/planted"_s) && errno == EACCES
-                && mkdir(QFile::encodeName(outside + u"/folder"_s).constData(), 0700) != 0;
+                && mkdir(QFile::encodeName(outside + u"/folder"_s).constData(), 0700) != 0
+                && open(existing.constData(), O_WRONLY | O_APPEND) < 0
+                && (canTruncate || truncate(existing.constData(), 0) != 0);
             _exit((canCreate(allowed + u"/file"_s) ? 0 : 1) | (isRefused ? 0 : 2)
                   | (inet < 0 && errno == EACCES ? 0 : 4) | (local >= 0 ? 0 : 8));
         }
@@ -331,7 +337,8 @@ private Q_SLOTS:
             QSKIP("this kernel has no Landlock");
         QCOMPARE(WEXITSTATUS(status), 0);
         QVERIFY(QFile::exists(allowed + u"/file"_s));
-        QCOMPARE(QDir(outside).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList());
+        QCOMPARE(QDir(outside).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList{u"existing"_s});
+        QCOMPARE(readFile(outside + u"/existing"_s), QByteArray("kept"));
     }
 };
 

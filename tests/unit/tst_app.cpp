@@ -60,6 +60,7 @@ private Q_SLOTS:
         QTest::newRow("help") << u"--help"_s << 0 << u"--no-public"_s;
         QTest::newRow("version") << u"--version"_s << 0 << u"Tavrink 1.0 (1)"_s;
         QTest::newRow("unknown option") << u"--jsn"_s << 2 << u"tavrink: unknown option \"--jsn\""_s;
+        QTest::newRow("a mistake before help") << u"--jsno --help"_s << 2 << u"unknown option \"--jsno\""_s;
         QTest::newRow("a value for an option that takes none")
             << u"--json=1"_s << 2 << u"tavrink: unknown option \"--json=1\""_s;
         QTest::newRow("two modes") << u"--json --watch"_s << 2 << u"cannot be combined"_s;

@@ -5,6 +5,10 @@ watcher_property() { # name
     dbus-send --session --print-reply --dest=org.kde.StatusNotifierWatcher /StatusNotifierWatcher \
         org.freedesktop.DBus.Properties.Get string:org.kde.StatusNotifierWatcher "string:$1" 2>/dev/null
 }
+item_property() { # service name
+    dbus-send --session --print-reply --dest="$1" /StatusNotifierItem org.freedesktop.DBus.Properties.Get \
+        string:org.kde.StatusNotifierItem "string:$2"
+}
 host_registered() { watcher_property IsStatusNotifierHostRegistered | grep -q "boolean true"; }
 item_registered() { watcher_property RegisteredStatusNotifierItems | grep -q "$1"; } # service
 

@@ -17,6 +17,10 @@
 
 using namespace Qt::StringLiterals;
 
+#ifndef LANDLOCK_ACCESS_FS_TRUNCATE
+#define LANDLOCK_ACCESS_FS_TRUNCATE (1ULL << 14) // Landlock ABI 3, newer than some kernel headers
+#endif
+
 namespace {
 
 QString systemError()
@@ -27,6 +31,7 @@ QString systemError()
 // Landlock (kernel 5.13+): writes beneath the folders only. Reads are not restricted. From ABI 2
 // (5.19) a file may be moved between two folders only where both allow it, which is what the
 // staging move needs; ABI 1 refuses every move between folders, so a move becomes a copy there.
+// From ABI 3 (6.2) truncating is a right of its own: unhandled, it would stay allowed everywhere.
 std::optional<QString> restrictWrites(const QStringList& folders)
 {
     const long abi = syscall(SYS_landlock_create_ruleset, nullptr, 0, LANDLOCK_CREATE_RULESET_VERSION);
@@ -39,6 +44,8 @@ std::optional<QString> restrictWrites(const QStringList& folders)
         | LANDLOCK_ACCESS_FS_MAKE_BLOCK | LANDLOCK_ACCESS_FS_MAKE_SYM;
     if (abi >= 2)
         attributes.handled_access_fs |= LANDLOCK_ACCESS_FS_REFER;
+    if (abi >= 3)
+        attributes.handled_access_fs |= LANDLOCK_ACCESS_FS_TRUNCATE;
     const int ruleset = static_cast<int>(syscall(SYS_landlock_create_ruleset, &attributes, sizeof attributes, 0));
     if (ruleset < 0)
         return u"no Landlock rule set (%1)"_s.arg(systemError());

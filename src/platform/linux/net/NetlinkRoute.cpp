@@ -73,6 +73,27 @@ std::uint32_t addressFlags(const QByteArray& payload, const std::map<int, QByteA
     return number(attributes, IFA_FLAGS, header<ifaddrmsg>(payload).ifa_flags);
 }
 
+struct NextHop {
+    int interfaceIndex = 0;
+    QByteArray gateway;
+};
+
+// The first hop of RTA_MULTIPATH's list whose link is neither dead nor down.
+std::optional<NextHop> firstUsableHop(const QByteArray& hops)
+{
+    for (qsizetype offset = 0; offset + static_cast<qsizetype>(sizeof(rtnexthop)) <= hops.size();) {
+        const auto hop = header<rtnexthop>(hops.mid(offset));
+        if (hop.rtnh_len < sizeof hop || offset + hop.rtnh_len > hops.size())
+            break;
+        if (!(hop.rtnh_flags & (RTNH_F_DEAD | RTNH_F_LINKDOWN)) && hop.rtnh_ifindex > 0) {
+            const auto found = attributes(hops.mid(offset, hop.rtnh_len), sizeof(rtnexthop));
+            return NextHop{hop.rtnh_ifindex, found.count(RTA_GATEWAY) ? found.at(RTA_GATEWAY) : QByteArray()};
+        }
+        offset += static_cast<qsizetype>(RTNH_ALIGN(hop.rtnh_len));
+    }
+    return std::nullopt;
+}
+
 } // namespace
 
 NetlinkRoute::NetlinkRoute()
@@ -185,26 +206,16 @@ std::vector<NetlinkRoute::DefaultRoute> NetlinkRoute::defaultRoutes()
         if (type != RTM_NEWROUTE || number(found, RTA_TABLE, fixed.rtm_table) != RT_TABLE_MAIN
             || fixed.rtm_type != RTN_UNICAST || fixed.rtm_dst_len != 0)
             continue;
-        // The next hop: the route's own, or the first of a multipath route's.
-        int interfaceIndex = static_cast<int>(number(found, RTA_OIF));
-        unsigned hopFlags = fixed.rtm_flags;
-        QByteArray gateway = found.count(RTA_GATEWAY) ? found.at(RTA_GATEWAY) : QByteArray();
-        if (const auto multipath = found.find(RTA_MULTIPATH); multipath != found.end()) {
-            const QByteArray& hops = multipath->second;
-            if (hops.size() < static_cast<qsizetype>(sizeof(rtnexthop)))
-                continue;
-            const auto hop = header<rtnexthop>(hops);
-            interfaceIndex = hop.rtnh_ifindex;
-            hopFlags = hop.rtnh_flags;
-            const QByteArray own = hops.left(std::min<qsizetype>(hop.rtnh_len, hops.size()));
-            const auto hopAttributes = attributes(own, sizeof(rtnexthop));
-            gateway = hopAttributes.count(RTA_GATEWAY) ? hopAttributes.at(RTA_GATEWAY) : QByteArray();
-        } else if (interfaceIndex == 0) {
-            continue; // no next hop at all
-        }
-        if (hopFlags & (RTNH_F_DEAD | RTNH_F_LINKDOWN))
-            continue;
-        routes.push_back({fixed.rtm_family, interfaceIndex, number(found, RTA_PRIORITY), gateway});
+        // The next hop: the route's own, or the first usable one of a multipath route's. Each hop
+        // of a multipath route carries its own flags; the route's say nothing of them.
+        std::optional<NextHop> hop;
+        if (const auto multipath = found.find(RTA_MULTIPATH); multipath != found.end())
+            hop = firstUsableHop(multipath->second);
+        else if (const int index = static_cast<int>(number(found, RTA_OIF));
+                 index != 0 && !(fixed.rtm_flags & (RTNH_F_DEAD | RTNH_F_LINKDOWN)))
+            hop = NextHop{index, found.count(RTA_GATEWAY) ? found.at(RTA_GATEWAY) : QByteArray()};
+        if (hop)
+            routes.push_back({fixed.rtm_family, hop->interfaceIndex, number(found, RTA_PRIORITY), hop->gateway});
     }
     return routes;
 }
