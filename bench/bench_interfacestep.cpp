@@ -13,10 +13,8 @@ void interfaceStep(benchmark::State& state)
     LinuxNetworkInventory inventory;
     qsizetype shown = 0;
     for (auto _ : state) {
-        const QList<InterfaceAddress> addresses = NetworkInterfaces::activeAddresses(inventory);
-        const QList<QString> tailscale = NetworkInterfaces::tailscaleAddresses(addresses);
-        const QList<LocalAddress> local = NetworkInterfaces::localAddresses(addresses, inventory);
-        shown = tailscale.size() + local.size();
+        const NetworkInterfaces::Lists lists = NetworkInterfaces::lists(inventory, std::nullopt);
+        shown = lists.tailscaleAddresses.size() + lists.localAddresses.size();
         benchmark::DoNotOptimize(shown);
     }
     state.counters["addresses"] = static_cast<double>(NetworkInterfaces::activeAddresses(inventory).size());

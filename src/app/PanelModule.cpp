@@ -14,6 +14,7 @@
 #include "platform/linux/clipboard/QtClipboard.h"
 #include "platform/linux/clipboard/WaylandClipboard.h"
 #include "platform/linux/net/NetlinkPathMonitor.h"
+#include "platform/linux/net/TailscaleLocalApi.h"
 #include "platform/linux/panel/StatusNotifierItem.h"
 #include "platform/linux/session/DBusSingleInstance.h"
 #include "platform/linux/session/LinuxBundleReplacer.h"
@@ -43,9 +44,9 @@ struct Parts : Process::Parts {
 
     std::unique_ptr<NetworkStatusModel> makeNetworkStatus()
     {
-        return std::make_unique<NetworkStatusModel>(
-            NetworkStatusModel::Dependencies{inventory, clock, log, std::make_unique<NetlinkPathMonitor>(),
-                                             std::make_unique<LogindWakeMonitor>(), std::move(publicIPService)});
+        return std::make_unique<NetworkStatusModel>(NetworkStatusModel::Dependencies{
+            inventory, clock, log, std::make_unique<NetlinkPathMonitor>(), std::make_unique<LogindWakeMonitor>(),
+            std::move(publicIPService), std::make_unique<TailscaleLocalApi>(log)});
     }
 };
 

@@ -5,6 +5,7 @@
 #include "bundle/BundleInfo.h"
 #include "commandline/CommandLine.h"
 #include "commandline/SnapshotCommand.h"
+#include "platform/linux/net/TailscaleLocalApi.h"
 #include "settings/SettingsKey.h"
 
 #include <QCoreApplication>
@@ -29,13 +30,16 @@ int runSnapshot(int argc, char* argv[], const CommandLine::Options& options)
     identify(app);
     Process::Parts parts(options.isPublicLookupSkipped, options.endpoints, DefaultsStore::Reading::Once);
     registerTavrinkDefaults(parts.settings);
-    SnapshotCommand snapshot(parts.inventory, parts.hostname, parts.publicIPService.get(), parts.clock);
+    TailscaleLocalApi tailscale(parts.log);
+    SnapshotCommand snapshot(parts.inventory, parts.hostname, parts.publicIPService.get(), parts.clock, &tailscale);
     QObject::connect(&snapshot, &SnapshotCommand::finished, &app, [&](const Snapshot& result) {
         if (options.mode == CommandLine::Mode::Json) {
             printText(stdout, QString::fromUtf8(result.toJson() + '\n'));
         } else {
-            const QStringList lines = result.menuLines(parts.settings.boolValue(SettingsKey::useFQDN, false),
-                                                       parts.settings.boolValue(SettingsKey::showLocalAddresses, true));
+            const DefaultsStore& settings = parts.settings;
+            const QStringList lines = result.menuLines(settings.boolValue(SettingsKey::useFQDN, false),
+                                                       settings.boolValue(SettingsKey::showLocalAddresses, true),
+                                                       settings.boolValue(SettingsKey::showVirtualNetworks, true));
             printText(stdout, lines.join(u'\n') + u'\n');
         }
         QCoreApplication::exit(0);

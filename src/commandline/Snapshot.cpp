@@ -35,7 +35,8 @@ Snapshot Snapshot::of(const HostnameModel& hostname, const NetworkStatusModel& m
             model.tailscaleAddresses(),
             model.localAddresses(),
             model.lastUpdated(),
-            model.lastError()};
+            model.lastError(),
+            model.tailscaleName()};
 }
 
 QByteArray Snapshot::toJson() const
@@ -45,18 +46,19 @@ QByteArray Snapshot::toJson() const
         tailscale << jsonString(address);
     QByteArrayList locals;
     for (const LocalAddress& local : localAddresses) {
-        locals << "{\"interfaceName\":" + jsonString(local.interfaceName) + ",\"displayName\":"
-                + jsonString(local.displayName) + ",\"address\":" + jsonString(local.address) + '}';
+        locals << "{\"interfaceName\":" + jsonString(local.interfaceName)
+                + ",\"displayName\":" + jsonString(local.displayName) + ",\"address\":" + jsonString(local.address)
+                + ",\"kind\":" + jsonString(local.kind) + '}';
     }
     const std::optional<QString> updated
         = lastUpdated ? std::optional(lastUpdated->toUTC().toString(Qt::ISODate)) : std::nullopt;
     return "{\"hostname\":{\"full\":" + jsonString(fullHostname) + ",\"short\":" + jsonString(shortHostname)
         + "},\"publicAddress\":" + jsonString(publicAddress) + ",\"tailscaleAddresses\":[" + tailscale.join(',')
         + "],\"localAddresses\":[" + locals.join(',') + "],\"lastUpdated\":" + jsonString(updated)
-        + ",\"lastError\":" + jsonString(lastError) + '}';
+        + ",\"lastError\":" + jsonString(lastError) + ",\"tailscaleName\":" + jsonString(tailscaleName) + '}';
 }
 
-QStringList Snapshot::menuLines(bool useFQDN, bool showLocalAddresses) const
+QStringList Snapshot::menuLines(bool useFQDN, bool showLocalAddresses, bool showVirtualNetworks) const
 {
     MenuContent::Inputs inputs{HostnameModel::name(useFQDN, fullHostname),
                                publicAddress,
@@ -66,7 +68,9 @@ QStringList Snapshot::menuLines(bool useFQDN, bool showLocalAddresses) const
                                lastError,
                                showLocalAddresses,
                                QLocale(),
-                               std::nullopt};
+                               std::nullopt,
+                               tailscaleName,
+                               showVirtualNetworks};
     QStringList lines;
     for (const MenuEntry& entry : MenuContent::statusEntries(inputs)) {
         if (entry.item.kind != MenuItem::Kind::Separator)

@@ -21,11 +21,12 @@ struct Snapshot {
     QList<LocalAddress> localAddresses;
     std::optional<QDateTime> lastUpdated;
     std::optional<QString> lastError;
+    std::optional<QString> tailscaleName;
 
     static Snapshot of(const HostnameModel& hostname, const NetworkStatusModel& model);
 
     /// One JSON object on one line, keys in a fixed order.
     QByteArray toJson() const;
     /// The lines of the menu above "Refresh Now".
-    QStringList menuLines(bool useFQDN, bool showLocalAddresses) const;
+    QStringList menuLines(bool useFQDN, bool showLocalAddresses, bool showVirtualNetworks) const;
 };

@@ -6,12 +6,13 @@
 #include "platform/Clock.h"
 
 SnapshotCommand::SnapshotCommand(NetworkInventory& inventory, HostnameModel& hostname, PublicIPService* publicIPService,
-                                 Clock& clock, QObject* parent)
+                                 Clock& clock, TailscaleStatusSource* tailscale, QObject* parent)
     : QObject(parent)
     , m_inventory(inventory)
     , m_hostname(hostname)
     , m_publicIPService(publicIPService)
     , m_clock(clock)
+    , m_tailscale(tailscale)
 {
     m_hostnameWait.setSingleShot(true);
     m_hostnameWait.setInterval(hostnameWait);
@@ -21,9 +22,12 @@ SnapshotCommand::~SnapshotCommand() = default;
 
 void SnapshotCommand::start()
 {
-    const QList<InterfaceAddress> addresses = NetworkInterfaces::activeAddresses(m_inventory);
-    m_snapshot.tailscaleAddresses = NetworkInterfaces::tailscaleAddresses(addresses);
-    m_snapshot.localAddresses = NetworkInterfaces::localAddresses(addresses, m_inventory);
+    if (m_tailscale) {
+        connect(m_tailscale, &TailscaleStatusSource::answered, this, &SnapshotCommand::makeLists);
+        m_tailscale->query();
+    } else {
+        makeLists(std::nullopt);
+    }
 
     const auto hostnameDone = [this] {
         m_isHostnameDone = true;
@@ -52,9 +56,20 @@ void SnapshotCommand::start()
     });
 }
 
+void SnapshotCommand::makeLists(const std::optional<TailscaleStatus>& tailscale)
+{
+    NetworkInterfaces::Lists lists = NetworkInterfaces::lists(m_inventory, tailscale);
+    m_snapshot.tailscaleAddresses = std::move(lists.tailscaleAddresses);
+    m_snapshot.localAddresses = std::move(lists.localAddresses);
+    if (tailscale && !tailscale->dnsName.isEmpty())
+        m_snapshot.tailscaleName = tailscale->dnsName;
+    m_areListsDone = true;
+    finishIfDone();
+}
+
 void SnapshotCommand::finishIfDone()
 {
-    if (!m_isHostnameDone || !m_isLookupDone)
+    if (!m_isHostnameDone || !m_isLookupDone || !m_areListsDone)
         return;
     m_snapshot.fullHostname = m_hostname.fullName();
     m_snapshot.shortHostname = HostnameModel::shortName(m_snapshot.fullHostname);

@@ -103,6 +103,10 @@ QWidget* SettingsView::form()
     rows->addWidget(caption(u"Lists the address of each network interface — Wi-Fi, Ethernet, and any virtual adapters. "
                             u"Turn off if virtual machines or containers make the menu long."_s,
                             group));
+    // Hidden with the local addresses: greyed out while they are.
+    rows->addWidget(m_showVirtual = settingSwitch(u"Show container and virtual machine networks"_s,
+                                                  SettingsKey::showVirtualNetworks, true));
+    m_showVirtual->setContentsMargins(20, 0, 0, 0);
     rows->addSpacing(8);
     m_launchAtLogin = new QCheckBox(u"Launch at login"_s, group);
     connect(m_launchAtLogin, &QCheckBox::clicked, this, &SettingsView::onLaunchAtLoginFlipped);
@@ -131,6 +135,8 @@ void SettingsView::followSettings()
     m_showHostname->setChecked(settings.boolValue(SettingsKey::showHostnameInBar, true));
     m_useFQDN->setChecked(settings.boolValue(SettingsKey::useFQDN, false));
     m_showLocal->setChecked(settings.boolValue(SettingsKey::showLocalAddresses, true));
+    m_showVirtual->setChecked(settings.boolValue(SettingsKey::showVirtualNetworks, true));
+    m_showVirtual->setEnabled(m_showLocal->isChecked());
     m_preview->setText(m_parts.hostname.name(m_useFQDN->isChecked()));
 }
 

@@ -34,6 +34,7 @@ public:
     QCheckBox* showHostnameSwitch() const { return m_showHostname; }
     QCheckBox* useFQDNSwitch() const { return m_useFQDN; }
     QCheckBox* showLocalSwitch() const { return m_showLocal; }
+    QCheckBox* showVirtualSwitch() const { return m_showVirtual; }
     QCheckBox* launchAtLoginSwitch() const { return m_launchAtLogin; }
     QString hostnamePreview() const;
 
@@ -52,6 +53,7 @@ private:
     QCheckBox* m_showHostname = nullptr;
     QCheckBox* m_useFQDN = nullptr;
     QCheckBox* m_showLocal = nullptr;
+    QCheckBox* m_showVirtual = nullptr;
     QCheckBox* m_launchAtLogin = nullptr;
     QLabel* m_preview = nullptr;
 };

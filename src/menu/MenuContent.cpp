@@ -1,5 +1,7 @@
 #include "menu/MenuContent.h"
 
+#include "network/NetworkInterfaces.h"
+
 #include <QHash>
 
 using namespace Qt::StringLiterals;
@@ -64,10 +66,16 @@ QList<MenuEntry> statusEntries(const Inputs& inputs)
     for (const QString& address : inputs.tailscaleAddresses)
         menu.append(
             copyButton(u"tailscale:"_s + address, false, u"Tailscale: "_s + address, u"network-vpn"_s, address));
+    if (inputs.tailscaleName)
+        menu.append(copyButton(u"tailscale-name"_s, true, u"Tailscale name: "_s + *inputs.tailscaleName,
+                               u"network-vpn"_s, *inputs.tailscaleName));
     if (inputs.showLocalAddresses) {
-        for (const LocalAddress& local : inputs.localAddresses)
+        for (const LocalAddress& local : inputs.localAddresses) {
+            if (!inputs.showVirtualNetworks && NetworkInterfaces::isVirtualNetwork(local.kind))
+                continue;
             menu.append(copyButton(u"local:"_s + local.id(), false, local.displayName + u": "_s + local.address,
                                    u"network-wired"_s, local.address));
+        }
     }
     menu.append(separator(u"addresses-end"_s));
     if (inputs.lastUpdated)

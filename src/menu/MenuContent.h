@@ -25,6 +25,10 @@ struct Inputs {
     QLocale locale;
     /// The bundle's short version; absent shows as "?".
     std::optional<QString> version;
+    /// The device's MagicDNS name, while the Tailscale daemon gives one.
+    std::optional<QString> tailscaleName = std::nullopt;
+    /// Whether container, VM and Kubernetes networks are among the local rows.
+    bool showVirtualNetworks = true;
 };
 
 /// The identity entries and the status line: what the menu shows above "Refresh Now".

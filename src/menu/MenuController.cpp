@@ -37,7 +37,8 @@ void MenuController::rebuild()
     m_entries = MenuContent::entries({hostname(), m_model.publicAddress(), m_model.tailscaleAddresses(),
                                       m_model.localAddresses(), m_model.lastUpdated(), m_model.lastError(),
                                       m_settings.boolValue(SettingsKey::showLocalAddresses, true), QLocale(),
-                                      BundleInfo::infoString(u"CFBundleShortVersionString"_s)});
+                                      BundleInfo::infoString(u"CFBundleShortVersionString"_s), m_model.tailscaleName(),
+                                      m_settings.boolValue(SettingsKey::showVirtualNetworks, true)});
     Q_EMIT entriesChanged();
 }
 

@@ -7,6 +7,8 @@ struct LocalAddress {
     QString interfaceName;
     QString displayName;
     QString address;
+    /// The kind of network the interface belongs to (NetworkInterfaces::kindOf).
+    QString kind = QStringLiteral("other");
 
     /// Identity of the row: the display name is not part of it.
     QString id() const { return interfaceName + u'|' + address; }

@@ -12,7 +12,10 @@ NetworkStatusModel::NetworkStatusModel(Dependencies dependencies, QObject* paren
     , m_pathMonitor(std::move(dependencies.pathMonitor))
     , m_wakeMonitor(std::move(dependencies.wakeMonitor))
     , m_publicIPService(std::move(dependencies.publicIPService))
+    , m_tailscale(std::move(dependencies.tailscale))
 {
+    if (m_tailscale)
+        connect(m_tailscale.get(), &TailscaleStatusSource::answered, this, &NetworkStatusModel::onTailscaleAnswered);
     runInterfaceStep();
 
     // Handlers never call in directly: each queues its work for a later turn of the event loop.
@@ -52,11 +55,28 @@ void NetworkStatusModel::assign(T& member, T value, void (NetworkStatusModel::*c
 
 void NetworkStatusModel::runInterfaceStep()
 {
-    const QList<InterfaceAddress> addresses = NetworkInterfaces::activeAddresses(m_inventory);
-    assign(m_tailscaleAddresses, NetworkInterfaces::tailscaleAddresses(addresses),
-           &NetworkStatusModel::tailscaleAddressesChanged);
-    assign(m_localAddresses, NetworkInterfaces::localAddresses(addresses, m_inventory),
-           &NetworkStatusModel::localAddressesChanged);
+    // The lists go out now with the daemon's last answer; a different answer publishes them again.
+    publishLists();
+    if (m_tailscale)
+        m_tailscale->query();
+}
+
+void NetworkStatusModel::publishLists()
+{
+    NetworkInterfaces::Lists lists = NetworkInterfaces::lists(m_inventory, m_tailscaleStatus);
+    assign(m_tailscaleAddresses, std::move(lists.tailscaleAddresses), &NetworkStatusModel::tailscaleAddressesChanged);
+    assign(m_localAddresses, std::move(lists.localAddresses), &NetworkStatusModel::localAddressesChanged);
+}
+
+void NetworkStatusModel::onTailscaleAnswered(const std::optional<TailscaleStatus>& status)
+{
+    if (status == m_tailscaleStatus)
+        return;
+    m_tailscaleStatus = status;
+    publishLists();
+    const bool hasName = status && !status->dnsName.isEmpty();
+    assign(m_tailscaleName, hasName ? std::optional(status->dnsName) : std::nullopt,
+           &NetworkStatusModel::tailscaleNameChanged);
 }
 
 void NetworkStatusModel::refresh()

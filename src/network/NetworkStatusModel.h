@@ -6,6 +6,7 @@
 #include "platform/ErrorLog.h"
 #include "platform/NetworkInventory.h"
 #include "platform/PathMonitor.h"
+#include "platform/TailscaleStatus.h"
 #include "platform/WakeMonitor.h"
 
 #include <QDateTime>
@@ -33,6 +34,8 @@ public:
         std::unique_ptr<WakeMonitor> wakeMonitor;
         /// Absent: the model makes no public lookups.
         std::unique_ptr<PublicIPService> publicIPService;
+        /// Absent: Tailscale's interface is known by its name alone.
+        std::unique_ptr<TailscaleStatusSource> tailscale = nullptr;
     };
 
     /// Fills the lists, starts the timer and both monitors; the first public lookup starts on the
@@ -45,6 +48,8 @@ public:
     QList<LocalAddress> localAddresses() const { return m_localAddresses; }
     std::optional<QDateTime> lastUpdated() const { return m_lastUpdated; }
     std::optional<QString> lastError() const { return m_lastError; }
+    /// The device's MagicDNS name, while the Tailscale daemon gives one.
+    std::optional<QString> tailscaleName() const { return m_tailscaleName; }
 
     /// Re-reads the interface lists at once and starts a new public lookup, replacing any pending one.
     void refresh();
@@ -55,11 +60,14 @@ Q_SIGNALS:
     void localAddressesChanged();
     void lastUpdatedChanged();
     void lastErrorChanged();
-    /// After every assignment of any of the five properties above.
+    void tailscaleNameChanged();
+    /// After every assignment of any of the properties above.
     void published();
 
 private:
     void runInterfaceStep();
+    void publishLists();
+    void onTailscaleAnswered(const std::optional<TailscaleStatus>& status);
     void scheduleRefreshAfterNetworkChange();
     void performRefresh();
     void cancelPendingRefresh();
@@ -73,12 +81,15 @@ private:
     std::unique_ptr<PathMonitor> m_pathMonitor;
     std::unique_ptr<WakeMonitor> m_wakeMonitor;
     std::unique_ptr<PublicIPService> m_publicIPService;
+    std::unique_ptr<TailscaleStatusSource> m_tailscale;
+    std::optional<TailscaleStatus> m_tailscaleStatus; // the daemon's last answer
 
     std::optional<QString> m_publicAddress;
     QList<QString> m_tailscaleAddresses;
     QList<LocalAddress> m_localAddresses;
     std::optional<QDateTime> m_lastUpdated;
     std::optional<QString> m_lastError;
+    std::optional<QString> m_tailscaleName;
 
     std::unique_ptr<ClockTimer> m_refreshTimer;
     // The one pending refresh: a debounce wait, then a lookup. Replacing either cancels it.

@@ -8,5 +8,6 @@ void registerTavrinkDefaults(DefaultsStore& store)
         {SettingsKey::showHostnameInBar, true},
         {SettingsKey::useFQDN, false},
         {SettingsKey::showLocalAddresses, true},
+        {SettingsKey::showVirtualNetworks, true},
     });
 }

@@ -10,6 +10,8 @@ namespace SettingsKey {
 inline const QString showHostnameInBar = QStringLiteral("showHostnameInBar");
 inline const QString useFQDN = QStringLiteral("useFQDN");
 inline const QString showLocalAddresses = QStringLiteral("showLocalAddresses");
+/// Whether container, VM and Kubernetes networks are among the local addresses.
+inline const QString showVirtualNetworks = QStringLiteral("showVirtualNetworks");
 /// Another update manifest's https address, in place of the built-in one.
 inline const QString updateManifestURL = QStringLiteral("UpdateManifestURL");
 /// Set to true by "Not Now" to the offer to move; never cleared.
@@ -17,5 +19,6 @@ inline const QString skipUserApplicationsInstall = QStringLiteral("skipUserAppli
 
 } // namespace SettingsKey
 
-/// Registers the defaults of the three settings: showHostnameInBar and showLocalAddresses on, useFQDN off.
+/// Registers the defaults of the settings: showHostnameInBar, showLocalAddresses and
+/// showVirtualNetworks on, useFQDN off.
 void registerTavrinkDefaults(DefaultsStore& store);

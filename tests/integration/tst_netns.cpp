@@ -1,5 +1,6 @@
 // Tavrink against the real kernel: network namespaces made by the test, with veth, bridge and
-// tun interfaces, Tailscale-like, CGNAT, link-local, deprecated, tentative and DAD-failed addresses.
+// tun interfaces named as container, VM and overlay managers name theirs, Tailscale's, CGNAT,
+// link-local, deprecated, tentative and DAD-failed addresses.
 
 #include "TestSupport.h"
 
@@ -41,7 +42,7 @@ QStringList localRows(const QJsonObject& snapshot)
     const QJsonArray locals = snapshot[u"localAddresses"_s].toArray();
     for (const QJsonValue& local : locals) {
         rows << local[u"interfaceName"_s].toString() + u' ' + local[u"displayName"_s].toString() + u' '
-                + local[u"address"_s].toString();
+                + local[u"address"_s].toString() + u' ' + local[u"kind"_s].toString();
     }
     return rows;
 }
@@ -101,12 +102,23 @@ private Q_SLOTS:
             n + u"link set br0 up"_s,
             n + u"addr add 10.20.0.1/24 dev br0"_s,
             n + u"addr add 2001:db8:20::1/64 dev br0 nodad"_s,
-            // tun0: a Tailscale-like tunnel.
+            // Tailscale's tunnel, and another one.
+            n + u"tuntap add dev tailscale0 mode tun"_s,
+            n + u"link set tailscale0 up"_s,
+            n + u"addr add 100.101.102.103/32 dev tailscale0"_s,
+            n + u"addr add fd7a:115c:a1e0::53/128 dev tailscale0 nodad"_s,
             n + u"tuntap add dev tun0 mode tun"_s,
             n + u"link set tun0 up"_s,
-            n + u"addr add 100.101.102.103/32 dev tun0"_s,
             n + u"addr add 10.8.0.2/32 dev tun0"_s,
-            n + u"addr add fd7a:115c:a1e0::53/128 dev tun0 nodad"_s,
+            // Container and VM bridges, and overlays: NetBird's address lies in Tailscale's range.
+            n + u"link add docker0 up type bridge && "_s + n + u"addr add 172.17.0.1/16 dev docker0"_s,
+            n + u"link add br-3f2a9c1d7e4b up type bridge && "_s + n + u"addr add 172.18.0.1/16 dev br-3f2a9c1d7e4b"_s,
+            n + u"link add virbr0 up type bridge && "_s + n + u"addr add 192.168.122.1/24 dev virbr0"_s,
+            n + u"link add cni0 up type bridge && "_s + n + u"addr add 10.244.0.1/24 dev cni0"_s,
+            n + u"tuntap add dev ztabcdef12 mode tap && "_s + n + u"link set ztabcdef12 up"_s,
+            n + u"addr add 10.147.17.5/24 dev ztabcdef12"_s,
+            n + u"tuntap add dev wt0 mode tun && "_s + n + u"link set wt0 up && "_s + n
+                + u"addr add 100.90.12.7/16 dev wt0"_s,
             // vtest2: up without a carrier, so its IPv6 address stays tentative.
             n + u"link add vtest2 type veth peer name vpeer2"_s,
             n + u"link set vtest2 up"_s,
@@ -130,32 +142,44 @@ private Q_SLOTS:
     void jsonListsWhatTheKernelHas()
     {
         const QJsonObject json = snapshot();
+        // Only Tailscale's interface holds Tailscale addresses: CGNAT and NetBird's are local.
         QCOMPARE(json[u"tailscaleAddresses"_s].toArray().toVariantList(),
-                 (QVariantList{u"100.101.102.103"_s, u"100.72.10.20"_s, u"fd7a:115c:a1e0::53"_s}));
-        // Primary first; then by display name; loopback, link-local, deprecated, tentative,
-        // DAD-failed and down-interface addresses nowhere.
+                 (QVariantList{u"100.101.102.103"_s, u"fd7a:115c:a1e0::53"_s}));
+        // Primary first; then by display name, each interface told apart; loopback, link-local,
+        // deprecated, tentative, DAD-failed and down-interface addresses nowhere.
         QCOMPARE(localRows(json),
                  (QStringList{
-                     u"vtest0 Virtual Ethernet 192.168.77.20"_s,
-                     u"vtest0 Virtual Ethernet 2001:db8:77::5"_s,
-                     u"vtest0 Virtual Ethernet 2001:db8:77::7"_s,
-                     u"br0 Bridge 10.20.0.1"_s,
-                     u"br0 Bridge 2001:db8:20::1"_s,
-                     u"vtest2 Virtual Ethernet 10.88.0.1"_s,
-                     u"tun0 VPN 10.8.0.2"_s,
+                     u"vtest0 Virtual Ethernet (vtest0) 100.72.10.20 other"_s,
+                     u"vtest0 Virtual Ethernet (vtest0) 192.168.77.20 other"_s,
+                     u"vtest0 Virtual Ethernet (vtest0) 2001:db8:77::5 other"_s,
+                     u"vtest0 Virtual Ethernet (vtest0) 2001:db8:77::7 other"_s,
+                     u"br0 Bridge 10.20.0.1 other"_s,
+                     u"br0 Bridge 2001:db8:20::1 other"_s,
+                     u"br-3f2a9c1d7e4b Docker (br-3f2a9c1d7e4b) 172.18.0.1 container"_s,
+                     u"docker0 Docker (docker0) 172.17.0.1 container"_s,
+                     u"cni0 Kubernetes 10.244.0.1 kubernetes"_s,
+                     u"wt0 NetBird 100.90.12.7 overlay"_s,
+                     u"vtest2 Virtual Ethernet (vtest2) 10.88.0.1 other"_s,
+                     u"virbr0 Virtual Machines 192.168.122.1 vm"_s,
+                     u"tun0 VPN 10.8.0.2 vpn"_s,
+                     u"ztabcdef12 ZeroTier 10.147.17.5 overlay"_s,
                  }));
         const QString full = json[u"hostname"_s][u"full"_s].toString();
         QCOMPARE(json[u"hostname"_s][u"short"_s].toString(), full.section(u'.', 0, 0));
 
         // --print shows the menu's lines; the settings file at its documented place decides the
         // form of the hostname.
-        QVERIFY(writeFile(m_config.filePath(u"kelvandrosi/Tavrink.conf"_s), "[General]\nuseFQDN=true\n"));
+        QVERIFY(writeFile(m_config.filePath(u"kelvandrosi/Tavrink.conf"_s),
+                          "[General]\nuseFQDN=true\nshowVirtualNetworks=false\n"));
         const QStringList lines = run(u"ip netns exec %1 env XDG_CONFIG_HOME=%2 %3 --print --no-public"_s.arg(
                                           kNs, m_config.path(), tavrink()))
                                       .split(u'\n');
         QFile::remove(m_config.filePath(u"kelvandrosi/Tavrink.conf"_s));
         QCOMPARE(lines.mid(0, 3),
                  (QStringList{u"Hostname: "_s + full, u"Public IP unavailable"_s, u"Tailscale: 100.101.102.103"_s}));
+        // Container, VM and Kubernetes networks hidden; overlays stay.
+        QCOMPARE(lines.filter(QRegularExpression(u"^(Docker|Kubernetes|Virtual Machines|NetBird|ZeroTier)"_s)),
+                 (QStringList{u"NetBird: 100.90.12.7"_s, u"ZeroTier: 10.147.17.5"_s}));
     }
 
     // The primary interface when the IPv4 default routes are replaced by others: its rows come
@@ -165,11 +189,12 @@ private Q_SLOTS:
         QTest::addColumn<QString>("route"); // added in place of both IPv4 default routes
         QTest::addColumn<QString>("firstRow");
         QTest::newRow("an IPv6 default route when there is no IPv4 one")
-            << u"-6 route add default via 2001:db8:77::1 dev vtest0"_s << u"vtest0 Virtual Ethernet 192.168.77.20"_s;
+            << u"-6 route add default via 2001:db8:77::1 dev vtest0"_s
+            << u"vtest0 Virtual Ethernet (vtest0) 100.72.10.20 other"_s;
         // vtest2 has no carrier: its hop is down, and the route goes through the other one.
         QTest::newRow("a multipath route's first hop is down")
             << u"route add default nexthop via 10.88.0.254 dev vtest2 nexthop via 192.168.77.1 dev vtest0"_s
-            << u"vtest0 Virtual Ethernet 192.168.77.20"_s;
+            << u"vtest0 Virtual Ethernet (vtest0) 100.72.10.20 other"_s;
     }
     void primaryInterfaceFollowsTheDefaultRoute()
     {

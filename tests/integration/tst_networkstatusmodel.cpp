@@ -61,7 +61,7 @@ private Q_SLOTS:
         m_inventory = FakeInventory();
         m_inventory.entries = {FakeInventory::up(u"wlan0"_s, u"192.168.1.20"_s),
                                FakeInventory::up(u"tailscale0"_s, u"100.101.102.103"_s)};
-        m_inventory.names = {{u"wlan0"_s, u"Wi-Fi"_s}};
+        m_inventory.names = {{u"wlan0"_s, u"Wi-Fi"_s}, {u"tailscale0"_s, u"Tailscale"_s}};
         m_log.messages.clear();
     }
 

@@ -128,7 +128,7 @@ private Q_SLOTS:
         QFile::remove(m_config.filePath(u"Tavrink.conf"_s));
         m_network.inventory.entries = {FakeInventory::up(u"wlan_0"_s, u"192.168.1.20"_s),
                                        FakeInventory::up(u"tailscale0"_s, u"100.101.102.103"_s)};
-        m_network.inventory.names.clear();
+        m_network.inventory.names = {{u"tailscale0"_s, u"Tailscale"_s}};
         m_watcher = std::make_unique<TestWatcher>(u"panel"_s);
         QVERIFY(m_watcher->start());
         m_settings = std::make_unique<DefaultsStore>(m_config.filePath(u"Tavrink.conf"_s));

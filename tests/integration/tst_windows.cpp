@@ -61,18 +61,22 @@ private Q_SLOTS:
         QVERIFY(view);
         const auto states = [view] {
             return QList<bool>{view->showHostnameSwitch()->isChecked(), view->useFQDNSwitch()->isChecked(),
-                               view->showLocalSwitch()->isChecked(), view->launchAtLoginSwitch()->isChecked()};
+                               view->showLocalSwitch()->isChecked(), view->showVirtualSwitch()->isChecked(),
+                               view->launchAtLoginSwitch()->isChecked()};
         };
-        QCOMPARE(states(), (QList<bool>{true, false, true, false})); // empty defaults
+        QCOMPARE(states(), (QList<bool>{true, false, true, true, false})); // empty defaults
         QVERIFY(!QFile::exists(m_dir.filePath(u"Tavrink.conf"_s)));
+        view->showVirtualSwitch()->click();
+        QCOMPARE(m_settings->boolValue(SettingsKey::showVirtualNetworks, true), false);
         view->showHostnameSwitch()->click();
         view->useFQDNSwitch()->click(); // while the hostname is hidden the preview still follows
         view->showLocalSwitch()->click();
+        QVERIFY(!view->showVirtualSwitch()->isEnabled()); // nothing to hide while no local address shows
         QCOMPARE(view->hostnamePreview(), u"studio.example.com"_s);
         QCOMPARE(m_settings->boolValue(SettingsKey::showHostnameInBar, true), false);
         QCOMPARE(m_settings->boolValue(SettingsKey::showLocalAddresses, true), false);
         m_settings->setValue(SettingsKey::useFQDN, false); // changed elsewhere
-        QCOMPARE(states(), (QList<bool>{false, false, false, false}));
+        QCOMPARE(states(), (QList<bool>{false, false, false, false, false}));
         QCOMPARE(view->hostnamePreview(), u"studio"_s);
     }
 

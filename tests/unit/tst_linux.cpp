@@ -1,9 +1,12 @@
 // The Linux facilities that need no privileges: display names from a sysfs tree laid out as the
-// kernel does, timers on CLOCK_BOOTTIME, and which panels draw the item how.
+// kernel does, the Tailscale daemon's LocalAPI played by a socket of the test's own, timers on
+// CLOCK_BOOTTIME, and which panels draw the item how.
 
+#include "FakeTailscaled.h"
 #include "Fakes.h"
 #include "platform/linux/clipboard/WaylandClipboard.h"
 #include "platform/linux/net/SysfsDisplayNames.h"
+#include "platform/linux/net/TailscaleLocalApi.h"
 #include "platform/linux/panel/StatusNotifierItem.h"
 #include "platform/linux/session/JournalErrorLog.h"
 #include "platform/linux/session/TimerfdClock.h"
@@ -73,9 +76,17 @@ private Q_SLOTS:
         sysfs.add(u"wwan0"_s, "wwan", 519, {}, u"devices/pci0000:00/usb1/1-2/1-2:1.4"_s);
         sysfs.add(u"lo"_s, "", 772);
         sysfs.add(u"dummy0"_s, "", 1);
+        // Managers the namespace test cannot make, and names that are theirs on another kind of device.
+        sysfs.add(u"vboxnet0"_s, "", 1);
+        sysfs.add(u"cali7f3a9b2c1d"_s, "", 1);
+        sysfs.add(u"wt1"_s, "wireguard", 65534);
+        sysfs.add(u"podman1"_s, "", 1, {u"bridge"_s});
+        sysfs.add(u"docker0"_s, "", 1);
+        sysfs.add(u"virbr-odd name!"_s, "", 1);
 
-        const SysfsDisplayNames names(sysfs.net(),
-                                      [](const QString& name) { return name == u"veth1"_s ? u"veth"_s : QString(); });
+        const SysfsDisplayNames names(sysfs.net(), [](const QString& name) {
+            return name == u"veth1"_s || name.startsWith(u"cali"_s) ? u"veth"_s : QString();
+        });
         const QHash<QString, QString> expected{
             {u"wlp2s0"_s, u"Wi-Fi"_s},
             {u"enp3s0"_s, u"Ethernet"_s},
@@ -85,6 +96,10 @@ private Q_SLOTS:
             {u"wg0"_s, u"WireGuard"_s},
             {u"veth1"_s, u"Virtual Ethernet"_s},
             {u"wwan0"_s, u"Mobile Broadband"_s},
+            {u"vboxnet0"_s, u"VirtualBox"_s},
+            {u"cali7f3a9b2c1d"_s, u"Kubernetes"_s},
+            {u"wt1"_s, u"NetBird"_s},
+            {u"podman1"_s, u"Podman"_s},
         };
         QCOMPARE(names.byInterface(), expected);
     }
@@ -115,6 +130,63 @@ private Q_SLOTS:
         QFETCH(QStringList, commandLine);
         QFETCH(HostStyle::Style, style);
         QCOMPARE(HostStyle::of(commandLine), style);
+    }
+
+    // What each answer gives (two queries each: a failure reaches the journal once); a daemon
+    // that is not there is no failure, and a socket that is not root's is never asked.
+    void tailscaleDaemonAnswers_data()
+    {
+        QTest::addColumn<QByteArray>("reply"); // or "hang", "missing", "another user's"
+        QTest::addColumn<QString>("status"); // "addresses | name"; empty: none
+        QTest::addColumn<bool>("isLogged");
+        const QByteArray ok = "HTTP/1.0 200 OK\r\nContent-Type: application/json\r\n\r\n";
+        const QByteArray status
+            = R"({"Version":"1.76.1","Self":{"TailscaleIPs":["100.101.102.103","fd7a:115c:a1e0::53"],)"
+              R"("DNSName":"studio.tail1234.ts.net."}})";
+        QTest::newRow("a status") << ok + status << u"100.101.102.103 fd7a:115c:a1e0::53 | studio.tail1234.ts.net"_s
+                                  << false;
+        QTest::newRow("a name that is no DNS name")
+            << ok + R"({"Self":{"TailscaleIPs":["100.101.102.103"],"DNSName":"a b\n."}})" << u"100.101.102.103 | "_s
+            << false;
+        QTest::newRow("truncated") << ok + status.left(40) << QString() << true;
+        QTest::newRow("not JSON") << ok + "<html>Bad Gateway</html>" << QString() << true;
+        QTest::newRow("an error status") << "HTTP/1.0 403 Forbidden\r\n\r\n" + status << QString() << true;
+        QTest::newRow("gigantic") << ok + QByteArray(300 * 1024, ' ') + status << QString() << true;
+        QTest::newRow("hangs") << QByteArray("hang") << QString() << true;
+        QTest::newRow("no socket") << QByteArray("missing") << QString() << false;
+        QTest::newRow("another user's socket") << QByteArray("another user's") << QString() << true;
+    }
+    void tailscaleDaemonAnswers()
+    {
+        QFETCH(QByteArray, reply);
+        QFETCH(QString, status);
+        QFETCH(bool, isLogged);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(u"tailscaled.sock"_s);
+        std::optional<FakeTailscaled> daemon;
+        if (reply != "missing")
+            daemon.emplace(path, reply, reply == "hang");
+        if (reply == "another user's" && (geteuid() != 0 || chown(QFile::encodeName(path).constData(), 65534, 0) != 0))
+            QSKIP("giving a socket to another user needs root (CI runs as root)");
+        RecordingErrorLog log;
+        TailscaleLocalApi api(log, path, geteuid());
+        QStringList answers;
+        connect(&api, &TailscaleStatusSource::answered, this, [&answers](const std::optional<TailscaleStatus>& given) {
+            answers << (given ? given->addresses.join(u' ') + u" | "_s + given->dnsName : QString());
+        });
+        for (int round = 1; round <= 2; ++round) {
+            api.query();
+            api.query(); // replaces the first
+            QTRY_COMPARE_WITH_TIMEOUT(answers.size(), round, 2000);
+            QTest::qWait(50);
+            QCOMPARE(answers, QStringList(round, status));
+        }
+        QCOMPARE(log.messages.size(), isLogged ? 1 : 0);
+        if (reply == "another user's")
+            QCOMPARE(daemon->connections(), 0);
+        if (status.isEmpty())
+            return;
+        QVERIFY(daemon->request().startsWith("GET /localapi/v0/status?peers=false HTTP/1.0\r\n"));
     }
 
     void missingSysfsGivesNoNames() { QVERIFY(SysfsDisplayNames(u"/nonexistent/class/net"_s).byInterface().isEmpty()); }

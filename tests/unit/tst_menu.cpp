@@ -38,8 +38,9 @@ QStringList describe(const QList<MenuEntry>& entries)
     return lines;
 }
 
-// Rows such as "wlan0 Wi-Fi 192.168.1.20", "public 203.0.113.7", "tailscale 100.64.0.1", "updated",
-// "error", "hidden" (local addresses not shown).
+// Rows such as "wlan0 Wi-Fi 192.168.1.20 [kind]", "public 203.0.113.7", "tailscale 100.64.0.1",
+// "tailscale-name box.tail.ts.net", "updated", "error", "hidden" (local addresses not shown),
+// "no-virtual" (container and VM networks not shown).
 MenuContent::Inputs inputsFrom(const QStringList& rows)
 {
     MenuContent::Inputs inputs{u"studio"_s, {}, {}, {}, {}, {}, true, QLocale(), u"1.4"_s};
@@ -53,10 +54,14 @@ MenuContent::Inputs inputsFrom(const QStringList& rows)
             inputs.lastUpdated = QDateTime(QDate(2026, 12, 6), QTime(9, 41), Qt::UTC);
         else if (row == u"error"_s)
             inputs.lastError = u"No public IPv4 service returned a valid address."_s;
+        else if (words.first() == u"tailscale-name"_s)
+            inputs.tailscaleName = words.last();
         else if (row == u"hidden"_s)
             inputs.showLocalAddresses = false;
+        else if (row == u"no-virtual"_s)
+            inputs.showVirtualNetworks = false;
         else
-            inputs.localAddresses.append({words.at(0), words.at(1), words.at(2)});
+            inputs.localAddresses.append({words.at(0), words.at(1), words.at(2), words.value(3, u"other"_s)});
     }
     return inputs;
 }
@@ -133,6 +138,22 @@ private Q_SLOTS:
                            wifi,
                            u"---"_s,
                            u"[label] Updated 09:41"_s}
+                + kTail;
+        QTest::newRow("the Tailscale name after its addresses; container networks hidden")
+            << QStringList{u"tailscale 100.101.102.103"_s,
+                           u"tailscale-name studio.tail1234.ts.net"_s,
+                           kWifi,
+                           u"docker0 Docker 172.17.0.1 container"_s,
+                           u"wt0 NetBird 100.90.12.7 overlay"_s,
+                           u"no-virtual"_s}
+            << QStringList{kHost,
+                           kNoPublic,
+                           u"[button] Tailscale: 100.101.102.103 icon=network-vpn copies=100.101.102.103"_s,
+                           u"[button] Tailscale name: studio.tail1234.ts.net icon=network-vpn "
+                           "copies=studio.tail1234.ts.net"_s,
+                           wifi,
+                           u"[button] NetBird: 100.90.12.7 icon=network-wired copies=100.90.12.7"_s,
+                           u"---"_s}
                 + kTail;
         QTest::newRow("local addresses hidden, the error as status line")
             << QStringList{kWifi, u"hidden"_s, u"error"_s}

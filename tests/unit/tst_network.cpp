@@ -52,7 +52,7 @@ QStringList rows(const QList<LocalAddress>& list)
 {
     QStringList result;
     for (const LocalAddress& local : list)
-        result << local.interfaceName + u' ' + local.displayName + u' ' + local.address;
+        result << local.interfaceName + u' ' + local.displayName + u' ' + local.address + u' ' + local.kind;
     return result;
 }
 
@@ -143,23 +143,48 @@ private Q_SLOTS:
 
     void lists()
     {
-        const QList<InterfaceAddress> given
-            = addresses({u"b 10.0.0.2"_s, u"a 10.0.0.1"_s, u"en5 10.0.5.1"_s, u"en10 10.0.10.1"_s, u"utun3 10.8.0.2"_s,
-                         u"c 10.0.0.3"_s, u"t 100.64.0.7"_s, u"u 100.64.0.7 -"_s, u"t fd7a:115c:a1e0::2 -"_s,
-                         u"a fe80::1"_s, u"a 169.254.0.9"_s});
-        FakeInventory inventory;
-        inventory.names = {{u"a"_s, u"Dock 10"_s},
-                           {u"b"_s, u"dock 9"_s},
-                           {u"c"_s, u"Ethernet"_s},
-                           {u"en5"_s, u"Ethernet"_s},
-                           {u"en10"_s, u"Ethernet"_s}};
-        // Numbers in names by value, case ignored; the same name: interfaces as text; unnamed: its own name.
-        // Link-local addresses (fe80::/10, 169.254/16) and Tailscale's are never local rows.
-        QCOMPARE(rows(NetworkInterfaces::localAddresses(given, inventory)),
-                 (QStringList{u"b dock 9 10.0.0.2"_s, u"a Dock 10 10.0.0.1"_s, u"c Ethernet 10.0.0.3"_s,
-                              u"en10 Ethernet 10.0.10.1"_s, u"en5 Ethernet 10.0.5.1"_s, u"utun3 utun3 10.8.0.2"_s}));
+        const QList<InterfaceAddress> given = addresses(
+            {u"b 10.0.0.2"_s, u"a 10.0.0.1"_s, u"en5 10.0.5.1"_s, u"en10 10.0.10.1"_s, u"utun3 10.8.0.2"_s,
+             u"c 10.0.0.3"_s, u"t 100.64.0.7"_s, u"u 100.64.0.7 -"_s, u"t fd7a:115c:a1e0::2 -"_s, u"a fe80::1"_s,
+             u"a 169.254.0.9"_s, u"wt0 100.90.12.7"_s, u"Docker 10.1.0.1"_s, u"d 172.17.0.1"_s});
+        const QHash<QString, QString> names{
+            {u"a"_s, u"Dock 10"_s},     {u"b"_s, u"dock 9"_s},    {u"c"_s, u"Ethernet"_s},  {u"en5"_s, u"Ethernet"_s},
+            {u"en10"_s, u"Ethernet"_s}, {u"t"_s, u"Tailscale"_s}, {u"wt0"_s, u"NetBird"_s}, {u"d"_s, u"Docker"_s}};
+        const QSet<QString> tailscale = NetworkInterfaces::tailscaleInterfaces(given, names, std::nullopt);
+        // Numbers in names by value, case ignored; interfaces that would read alike add their own
+        // name; unnamed: its own name. Link-local addresses (fe80::/10, 169.254/16) and Tailscale's
+        // are never local rows, but another overlay's address in Tailscale's range is.
+        QCOMPARE(
+            rows(NetworkInterfaces::localAddresses(given, names, std::nullopt, tailscale)),
+            (QStringList{u"b dock 9 10.0.0.2 other"_s, u"a Dock 10 10.0.0.1 other"_s, u"Docker Docker 10.1.0.1 other"_s,
+                         u"d Docker (d) 172.17.0.1 container"_s, u"c Ethernet (c) 10.0.0.3 ethernet"_s,
+                         u"en5 Ethernet (en5) 10.0.5.1 ethernet"_s, u"en10 Ethernet (en10) 10.0.10.1 ethernet"_s,
+                         u"wt0 NetBird 100.90.12.7 overlay"_s, u"utun3 utun3 10.8.0.2 other"_s}));
         // Once each, whatever their preference.
-        QCOMPARE(NetworkInterfaces::tailscaleAddresses(given), (QStringList{u"100.64.0.7"_s, u"fd7a:115c:a1e0::2"_s}));
+        QCOMPARE(NetworkInterfaces::tailscaleAddresses(given, tailscale),
+                 (QStringList{u"100.64.0.7"_s, u"fd7a:115c:a1e0::2"_s}));
+    }
+
+    // Tailscale's interfaces: the daemon's word where it names an address of this machine, else the name.
+    void tailscaleInterfaces_data()
+    {
+        QTest::addColumn<QStringList>("reported"); // the daemon's addresses; empty: no answer
+        QTest::addColumn<QStringList>("interfaces");
+        QTest::newRow("no daemon: the tun device named tailscale") << QStringList{} << QStringList{u"t"_s};
+        QTest::newRow("the daemon's address lies on another interface")
+            << QStringList{u"100.90.12.7"_s} << QStringList{u"wt0"_s};
+        QTest::newRow("addresses this machine does not have") << QStringList{u"100.99.0.1"_s} << QStringList{u"t"_s};
+        QTest::newRow("an address outside Tailscale's ranges") << QStringList{u"10.0.0.3"_s} << QStringList{u"t"_s};
+    }
+    void tailscaleInterfaces()
+    {
+        QFETCH(QStringList, reported);
+        QFETCH(QStringList, interfaces);
+        const auto status = reported.isEmpty() ? std::nullopt : std::optional(TailscaleStatus{reported, {}});
+        const QSet<QString> found = NetworkInterfaces::tailscaleInterfaces(
+            addresses({u"t 100.64.0.7"_s, u"wt0 100.90.12.7"_s, u"c 10.0.0.3"_s}),
+            {{u"t"_s, u"Tailscale"_s}, {u"wt0"_s, u"NetBird"_s}}, status);
+        QCOMPARE(QStringList(found.cbegin(), found.cend()), interfaces);
     }
 
     void shortName_data()

@@ -5,7 +5,9 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 
+#include <algorithm>
 #include <cstring>
 
 #include <linux/ethtool.h>
@@ -28,6 +30,47 @@ QString ueventValue(const QByteArray& uevent, const QByteArray& key)
         if (line.startsWith(key + '='))
             return QString::fromUtf8(line.mid(key.size() + 1)).trimmed();
     }
+    return {};
+}
+
+bool startsWithAny(const QString& name, std::initializer_list<const char16_t*> prefixes)
+{
+    return std::any_of(prefixes.begin(), prefixes.end(),
+                       [&name](const char16_t* prefix) { return name.startsWith(QStringView(prefix)); });
+}
+
+// Container, VM and overlay networks, by the names their managers give them and the one kind of
+// device each makes (a bridge, a tun device, ...), so that a user's own bridge named virbr-ish is
+// not taken for libvirt's. VirtualBox, VMware, flannel, Cilium and kube-proxy make devices of
+// their own kinds, and are known by name alone.
+QString managerName(const SysfsDisplayNames::Facts& facts)
+{
+    const QString& name = facts.name;
+    const bool isBridge = facts.isBridge || facts.devType == u"bridge"_s;
+    const bool isTun = facts.isTun || facts.driver == u"tun"_s;
+    const bool isWireGuard = facts.devType == u"wireguard"_s || facts.driver == u"wireguard"_s;
+    static const QRegularExpression dockerNetwork(u"^br-[0-9a-f]{12}$"_s);
+    if (isBridge && (name == u"docker0"_s || dockerNetwork.match(name).hasMatch()))
+        return QStringLiteral("Docker");
+    if (isBridge && startsWithAny(name, {u"podman", u"cni-podman"}))
+        return QStringLiteral("Podman");
+    if (isBridge && name.startsWith(u"virbr"_s))
+        return QStringLiteral("Virtual Machines");
+    if (name.startsWith(u"vboxnet"_s))
+        return QStringLiteral("VirtualBox");
+    if (name.startsWith(u"vmnet"_s))
+        return QStringLiteral("VMware");
+    if (isBridge && startsWithAny(name, {u"lxcbr", u"lxdbr", u"incusbr"}))
+        return QStringLiteral("Containers");
+    if ((isBridge && name == u"cni0"_s) || (facts.driver == u"veth"_s && name.startsWith(u"cali"_s))
+        || startsWithAny(name, {u"flannel.", u"cilium_", u"kube-"}))
+        return QStringLiteral("Kubernetes");
+    if (isTun && name.startsWith(u"zt"_s))
+        return QStringLiteral("ZeroTier");
+    if ((isTun || isWireGuard) && name.startsWith(u"wt"_s))
+        return QStringLiteral("NetBird");
+    if (isTun && name.startsWith(u"tailscale"_s))
+        return QStringLiteral("Tailscale");
     return {};
 }
 
@@ -56,6 +99,7 @@ SysfsDisplayNames::Facts SysfsDisplayNames::factsOf(const QString& interfaceName
     const QString base = m_classNetPath + u'/' + interfaceName + u'/';
     const QByteArray uevent = readSmallFile(base + u"uevent"_s, 4096).value_or(QByteArray());
     Facts facts;
+    facts.name = interfaceName;
     facts.devType = ueventValue(uevent, "DEVTYPE");
     facts.arpType = readSmallFile(base + u"type"_s, 4096).value_or(QByteArray()).trimmed().toInt();
     facts.isWireless = QFileInfo::exists(base + u"wireless"_s) || QFileInfo::exists(base + u"phy80211"_s);
@@ -75,6 +119,8 @@ SysfsDisplayNames::Facts SysfsDisplayNames::factsOf(const QString& interfaceName
 
 QString SysfsDisplayNames::displayName(const Facts& facts)
 {
+    if (const QString manager = managerName(facts); !manager.isEmpty())
+        return manager;
     const QString& type = facts.devType;
     if (facts.isWireless || type == u"wlan"_s)
         return QStringLiteral("Wi-Fi");

@@ -10,6 +10,7 @@ class SysfsDisplayNames {
 public:
     /// What the naming rule looks at for one interface.
     struct Facts {
+        QString name; // the interface's kernel name
         QString devType; // DEVTYPE of the interface's uevent
         int arpType = 0; // the "type" attribute (ARPHRD_*)
         bool isWireless = false;
@@ -28,7 +29,8 @@ public:
 
     /// Display names of every interface that has one, keyed by interface name.
     QHash<QString, QString> byInterface() const;
-    /// The display name for one interface's facts; empty when it has none.
+    /// The display name for one interface's facts; empty when it has none. Networks that a
+    /// container, VM or overlay manager made are named after the manager.
     static QString displayName(const Facts& facts);
     /// The driver name the kernel reports through the ethtool ioctl; empty when it does not answer.
     static QString ethtoolDriver(const QString& interfaceName);
