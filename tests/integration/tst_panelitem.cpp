@@ -169,6 +169,11 @@ private Q_SLOTS:
         QCOMPARE(itemProperty(u"ItemIsMenu"_s).toBool(), true);
         QCOMPARE(itemProperty(u"Menu"_s).value<QDBusObjectPath>().path(), u"/MenuBar"_s);
         QCOMPARE(itemProperty(u"Id"_s).toString(), u"com.kelvandrosi.Tavrink"_s);
+        // Plasma 6 hands a token over with each click, for the window the click may open.
+        QCOMPARE(call(u"/StatusNotifierItem"_s, kItemInterface, u"ProvideXdgActivationToken"_s, {u"t-1"_s}).type(),
+                 QDBusMessage::ReplyMessage);
+        QCOMPARE(qgetenv("XDG_ACTIVATION_TOKEN"), QByteArray("t-1"));
+        qunsetenv("XDG_ACTIVATION_TOKEN");
         QCOMPARE(itemProperty(u"Title"_s).toString(), u"studio"_s);
         // This watcher is no host that draws labels: the hostname is drawn into a wide picture.
         QCOMPARE(itemProperty(u"IconName"_s).toString(), QString());

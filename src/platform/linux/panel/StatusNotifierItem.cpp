@@ -258,6 +258,13 @@ void StatusNotifierItem::popUpMenu(int x, int y)
         m_fallback->popUpMenu(x, y);
 }
 
+void StatusNotifierItem::useActivationToken(const QString& token)
+{
+    // Qt's Wayland platform takes the token from here when it next activates a window.
+    if (!token.isEmpty())
+        qputenv("XDG_ACTIVATION_TOKEN", token.toUtf8());
+}
+
 void StatusNotifierItem::writeIcons()
 {
     // Hosts cache icons by name, so a changed icon gets a new name.

@@ -48,6 +48,9 @@ public:
     bool isShowingFallback() const { return m_fallback && m_fallback->isVisible(); }
     /// Opens the menu as a popup at a screen position, for hosts that ask the item to.
     void popUpMenu(int x, int y);
+    /// The token a host (Plasma 6) hands over with a click, so that a window the click opens may
+    /// come to the front on Wayland: the next window raised uses it.
+    void useActivationToken(const QString& token);
 
 Q_SIGNALS:
     void appearanceChanged();

@@ -74,6 +74,11 @@ void StatusNotifierItemDBus::SecondaryActivate(int x, int y)
     m_item->popUpMenu(x, y);
 }
 
+void StatusNotifierItemDBus::ProvideXdgActivationToken(const QString& token)
+{
+    m_item->useActivationToken(token);
+}
+
 void StatusNotifierItemDBus::Scroll(int delta, const QString& orientation)
 {
     Q_UNUSED(delta);

@@ -54,6 +54,7 @@ public Q_SLOTS:
     void Activate(int x, int y);
     void SecondaryActivate(int x, int y);
     void Scroll(int delta, const QString& orientation);
+    void ProvideXdgActivationToken(const QString& token);
 
 Q_SIGNALS:
     void NewTitle();
