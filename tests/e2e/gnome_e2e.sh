@@ -32,8 +32,9 @@ source "$here/../util/x11_session.sh"
 # GNOME Shell wants a system bus (its power indicator) and takes logind's path wherever systemd's
 # seats folder exists: a bus of this test's own, and /run/systemd hidden in this mount namespace.
 # The X sockets are this namespace's own too, so the shell's XWayland takes the first display.
-mount -t tmpfs tavrink-e2e /run/systemd
-mount -t tmpfs tavrink-e2e /tmp/.X11-unix && chmod 1777 /tmp/.X11-unix
+# (A root that was never booted, as the Debian 13 run's, has neither folder.)
+[ ! -d /run/systemd ] || mount -t tmpfs tavrink-e2e /run/systemd
+mkdir -p /tmp/.X11-unix && mount -t tmpfs tavrink-e2e /tmp/.X11-unix && chmod 1777 /tmp/.X11-unix
 dbus-daemon --session --address="unix:path=$XDG_RUNTIME_DIR/system_bus" --nofork --nopidfile >/dev/null 2>&1 &
 pids+=($!)
 export DBUS_SYSTEM_BUS_ADDRESS="unix:path=$XDG_RUNTIME_DIR/system_bus"
@@ -53,6 +54,8 @@ bar=300x32+500+0 menu=300x340+500+32
 
 until_true shows "$bar" "$host" || fail "GNOME's top bar does not show '$host'"
 echo "ok: GNOME's top bar shows '$host'"
+# TAVRINK_SCREENSHOTS=DIR keeps a picture of the top bar with the item.
+[ -z "${TAVRINK_SCREENSHOTS:-}" ] || import -window root -crop 1024x200+0+0 +repage "$TAVRINK_SCREENSHOTS/gnome.png"
 # Just after start the shell may lay the item out again (the label gone for a moment), so a click
 # can miss: the menu is asked for again, each time once the label shows.
 label_at() { at=$(locate "$bar" "$host") && [ -n "$at" ]; }

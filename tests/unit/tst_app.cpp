@@ -12,6 +12,7 @@
 #include <QJsonDocument>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimeZone>
 
 using namespace Qt::StringLiterals;
 using CommandLine::Mode;
@@ -187,7 +188,7 @@ private Q_SLOTS:
         snapshot.shortHostname = u"odd"_s;
         snapshot.tailscaleAddresses = {u"100.101.102.103"_s};
         snapshot.localAddresses = {{u"wlan0"_s, u"Wi-Fi"_s, u"192.168.1.20"_s, u"wifi"_s}};
-        snapshot.lastUpdated = QDateTime(QDate(2026, 12, 6), QTime(9, 41, 5), Qt::OffsetFromUTC, 3600);
+        snapshot.lastUpdated = QDateTime(QDate(2026, 12, 6), QTime(9, 41, 5), QTimeZone(3600));
         snapshot.tailscaleName = u"odd.tail1234.ts.net"_s;
         QCOMPARE(snapshot.toJson(),
                  QByteArray("{\"hostname\":{\"full\":\"odd\\\"name\\\\\\n\",\"short\":\"odd\"},\"publicAddress\":null,"

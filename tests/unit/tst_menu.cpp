@@ -12,6 +12,7 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimeZone>
 
 using namespace Qt::StringLiterals;
 using Command = MenuEntry::Command;
@@ -51,7 +52,7 @@ MenuContent::Inputs inputsFrom(const QStringList& rows)
         else if (words.first() == u"tailscale"_s)
             inputs.tailscaleAddresses.append(words.last());
         else if (row == u"updated"_s)
-            inputs.lastUpdated = QDateTime(QDate(2026, 12, 6), QTime(9, 41), Qt::UTC);
+            inputs.lastUpdated = QDateTime(QDate(2026, 12, 6), QTime(9, 41), QTimeZone::utc());
         else if (row == u"error"_s)
             inputs.lastError = u"No public IPv4 service returned a valid address."_s;
         else if (words.first() == u"tailscale-name"_s)

@@ -27,7 +27,7 @@ private:
     };
     friend class FakeClockTimer;
 
-    QDateTime m_now = QDateTime(QDate(2026, 12, 6), QTime(9, 41), Qt::UTC);
+    QDateTime m_now = QDateTime(QDate(2026, 12, 6), QTime(9, 41), QTimeZone::utc());
     std::chrono::milliseconds m_elapsed{0};
     int m_nextId = 0;
     std::map<int, Entry> m_timers;

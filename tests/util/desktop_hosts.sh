@@ -2,13 +2,15 @@
 # Plasma and LXQt, headless on the script's Xvfb, in their light or dark look, each with its
 # StatusNotifierItem host and watcher. Expects WORK, XDG_CONFIG_HOME, a session bus and DISPLAY.
 
-# Plasma 5.27: plasmashell with one top panel holding the system tray: every item shown, none in
-# its popup, and no applets of Plasma's own, so that only the items of programs change it. kded5's statusnotifierwatcher module is the watcher; kactivitymanagerd, which
-# plasmashell needs before it loads a layout, starts by D-Bus activation.
+# Plasma 5.27 or 6: plasmashell with one top panel holding the system tray: every item shown, none
+# in its popup, and no applets of Plasma's own, so that only the items of programs change it.
+# kded's statusnotifierwatcher module is the watcher (kded5 or kded6, whichever is there);
+# kactivitymanagerd, which plasmashell needs before it loads a layout, starts by D-Bus activation.
 start_plasma() { # light|dark
     # The tray adds every applet of its own that it does not know yet: all are known, none wanted.
     local applets
-    applets=$(grep -l -E '"X-Plasma-NotificationArea": "true"|X-Plasma-NotificationArea=true' \
+    # Plasma 5 marks them X-Plasma-NotificationArea, Plasma 6 by their X-Plasma-NotificationAreaCategory.
+    applets=$(grep -l -E '"X-Plasma-NotificationArea": "true"|X-Plasma-NotificationArea=true|X-Plasma-NotificationAreaCategory' \
         /usr/share/plasma/plasmoids/*/metadata.* | xargs -n1 dirname | xargs -n1 basename | paste -sd,)
     cat >"$XDG_CONFIG_HOME/plasma-org.kde.plasma.desktop-appletsrc" <<LAYOUT
 [Containments][1]
@@ -46,9 +48,11 @@ LAYOUT
     fi
     export QT_QUICK_BACKEND=software XDG_CURRENT_DESKTOP=KDE
     dbus-update-activation-environment DISPLAY HOME XDG_CONFIG_HOME XDG_RUNTIME_DIR QT_QUICK_BACKEND XDG_CURRENT_DESKTOP
-    pids+=("$(start kded5)")
-    until_true dbus-send --session --print-reply --dest=org.kde.kded5 /kded org.kde.kded5.loadModule \
-        string:statusnotifierwatcher >/dev/null 2>&1 || fail "kded5 did not load its statusnotifierwatcher module"
+    local kded
+    kded=$(basename "$(command -v kded6 || command -v kded5)")
+    pids+=("$(start "$kded")")
+    until_true dbus-send --session --print-reply --dest="org.kde.$kded" /kded "org.kde.$kded.loadModule" \
+        string:statusnotifierwatcher >/dev/null 2>&1 || fail "$kded did not load its statusnotifierwatcher module"
     pids+=("$(start plasmashell --no-respawn)")
     TRIES=120 until_true host_registered || fail "plasmashell's system tray did not register as a host"
 }

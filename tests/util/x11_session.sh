@@ -12,6 +12,8 @@ start_xvfb() {
     export DISPLAY=":${display:?Xvfb did not start}"
 }
 start() { "$@" >>"$WORK/$(basename "$1").log" 2>&1 & echo $!; }
+# ImageMagick 7 names its one program magick, and warns on stderr when called as convert.
+convert() { if command -v magick >/dev/null; then magick "$@"; else command convert "$@"; fi; }
 # OCR of a screen region (geometry WxH+X+Y), light text on a dark panel made dark on light
 # (OCR_LIGHT=1: the region is dark text on light already, as Qt's own menus are).
 ocr() {
@@ -29,12 +31,23 @@ locate() {
     ocr "$1" 11 tsv | awk -F'\t' -v p="$2" -v x0="$x0" -v y0="$y0" \
         '$12 ~ p { printf "%d %d\n", x0 + ($7 + $9 / 2) / 3, y0 + ($8 + $10 / 2) / 3; exit }'
 }
+# Moves the pointer to x y in ten steps, as a hand does: Qt 6.8's menus take neither hover nor
+# choice from a pointer that jumped onto them in one motion, as xdotool's mousemove does.
+glide() { # x y
+    local X Y SCREEN WINDOW i
+    eval "$(xdotool getmouselocation --shell)"
+    for i in 1 2 3 4 5 6 7 8 9 10; do
+        xdotool mousemove $((X + ($1 - X) * i / 10)) $((Y + ($2 - Y) * i / 10))
+        sleep 0.02
+    done
+}
 # Clicks the first word matching pattern in a region WxH+X+Y; fail (the script's own) when none.
 click_word() {
     local x y
     read -r x y <<<"$(locate "$1" "$2")"
     [ -n "${x:-}" ] || fail "'$2' was not found on the screen"
-    xdotool mousemove "$x" "$y" click 1
+    glide "$x" "$y"
+    xdotool click 1
 }
 # Where an alert shows: the middle of the screen.
 dialog=500x250+262+190
