@@ -46,7 +46,7 @@ struct Parts : Process::Parts {
     {
         return std::make_unique<NetworkStatusModel>(NetworkStatusModel::Dependencies{
             inventory, clock, log, std::make_unique<NetlinkPathMonitor>(), std::make_unique<LogindWakeMonitor>(),
-            std::move(publicIPService), std::make_unique<TailscaleLocalApi>(log)});
+            std::move(publicIPService), std::move(publicIPv6Service), std::make_unique<TailscaleLocalApi>(log)});
     }
 };
 
@@ -67,7 +67,7 @@ int runPanel(int argc, char* argv[], const CommandLine::Options& options)
         QCoreApplication::quit();
     };
     const QString bundle = BundleInfo::bundlePath();
-    Parts parts(options.isPublicLookupSkipped, options.endpoints);
+    Parts parts(options);
     StatusNotifierItem statusItem(QDBusConnection::sessionBus(), applicationId,
                                   BundleInfo::resourcesPath() + u"/icons"_s, std::make_unique<ClassicTrayIcon>());
     JournalErrorLog clipboardLog{"com.kelvandrosi.TavrinkMac", "clipboard"};
@@ -105,11 +105,12 @@ int runWatch(int argc, char* argv[], const CommandLine::Options& options)
 {
     QCoreApplication app(argc, argv);
     identify(app);
-    Parts parts(options.isPublicLookupSkipped, options.endpoints);
+    Parts parts(options);
     registerTavrinkDefaults(parts.settings);
     SignalNotifier signals({SIGINT, SIGTERM});
     QObject::connect(&signals, &SignalNotifier::received, &app, &QCoreApplication::quit);
     const std::unique_ptr<NetworkStatusModel> model = parts.makeNetworkStatus();
+    TavrinkApp::followLookupSetting(*model, parts.settings);
     QObject::connect(model.get(), &NetworkStatusModel::localAddressesChanged, &parts.hostname, &HostnameModel::resolve);
     parts.hostname.resolve();
     WatchCommand watch(*model, parts.hostname, stdout);

@@ -1,11 +1,13 @@
 #pragma once
 
+#include "commandline/CommandLine.h"
 #include "network/HostnameModel.h"
 #include "network/PublicIPService.h"
 #include "platform/linux/net/LinuxNetworkInventory.h"
 #include "platform/linux/session/JournalErrorLog.h"
 #include "platform/linux/session/TimerfdClock.h"
 #include "settings/DefaultsStore.h"
+#include "settings/SettingsKey.h"
 
 #include <QCoreApplication>
 #include <QNetworkAccessManager>
@@ -31,16 +33,24 @@ inline void printText(std::FILE* stream, const QString& text)
     std::fflush(stream);
 }
 
-/// Settings, the machine's network, the clock, the log and the public lookup (none when skipped).
+/// Settings, the machine's network, the clock, the log and the public lookups of both families
+/// (none when skipped): the services given on the command line, else the settings' own, else the
+/// built-in ones.
 struct Parts {
-    Parts(bool isPublicLookupSkipped, const QList<QUrl>& endpoints,
-          DefaultsStore::Reading reading = DefaultsStore::Reading::Watched)
+    explicit Parts(const CommandLine::Options& options,
+                   DefaultsStore::Reading reading = DefaultsStore::Reading::Watched)
         : settings(DefaultsStore::standardFilePath(), nullptr, reading)
-        , publicIPService(isPublicLookupSkipped
-                              ? nullptr
-                              : std::make_unique<PublicIPService>(
-                                  &network, endpoints.isEmpty() ? PublicIPService::defaultEndpoints() : endpoints))
     {
+        if (options.isPublicLookupSkipped)
+            return;
+        const auto service = [this](const QList<QUrl>& given, const QString& key, AddressFamily family) {
+            return std::make_unique<PublicIPService>(
+                &network,
+                given.isEmpty() ? PublicIPService::endpointsFrom(settings.value(key), family, key, log) : given,
+                PublicIPService::defaultTimeout, family);
+        };
+        publicIPService = service(options.endpoints, SettingsKey::publicIPv4Services, AddressFamily::IPv4);
+        publicIPv6Service = service(options.endpoints6, SettingsKey::publicIPv6Services, AddressFamily::IPv6);
     }
 
     DefaultsStore settings;
@@ -50,6 +60,7 @@ struct Parts {
     HostnameModel hostname;
     QNetworkAccessManager network;
     std::unique_ptr<PublicIPService> publicIPService;
+    std::unique_ptr<PublicIPService> publicIPv6Service;
 };
 
 } // namespace Process

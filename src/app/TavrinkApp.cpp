@@ -55,10 +55,23 @@ void TavrinkApp::start()
     m_parts.hostname.resolve();
 }
 
+void TavrinkApp::followLookupSetting(NetworkStatusModel& model, DefaultsStore& settings)
+{
+    const auto follow = [&model, &settings] {
+        model.setPublicLookupEnabled(settings.boolValue(SettingsKey::lookUpPublicAddress, true));
+    };
+    follow();
+    connect(&settings, &DefaultsStore::valueChanged, &model, [follow](const QString& key) {
+        if (key == SettingsKey::lookUpPublicAddress)
+            follow();
+    });
+}
+
 NetworkStatusModel& TavrinkApp::networkStatus()
 {
     if (!m_networkStatus) {
         m_networkStatus = m_parts.makeNetworkStatus();
+        followLookupSetting(*m_networkStatus, m_parts.settings);
         // A network change may bring a new domain, and with it a new fully qualified name.
         connect(m_networkStatus.get(), &NetworkStatusModel::localAddressesChanged, &m_parts.hostname,
                 &HostnameModel::resolve);

@@ -46,6 +46,8 @@ public:
 
     /// Builds the panel item and its menu, and shows it.
     void start();
+    /// The model looks the public addresses up while the setting says so, and follows its changes.
+    static void followLookupSetting(NetworkStatusModel& model, DefaultsStore& settings);
     /// The one network status model, made on first use.
     NetworkStatusModel& networkStatus();
     MenuController* menu() const { return m_menu.get(); }

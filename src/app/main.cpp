@@ -28,10 +28,13 @@ int runSnapshot(int argc, char* argv[], const CommandLine::Options& options)
 {
     QCoreApplication app(argc, argv);
     identify(app);
-    Process::Parts parts(options.isPublicLookupSkipped, options.endpoints, DefaultsStore::Reading::Once);
+    Process::Parts parts(options, DefaultsStore::Reading::Once);
     registerTavrinkDefaults(parts.settings);
     TailscaleLocalApi tailscale(parts.log);
-    SnapshotCommand snapshot(parts.inventory, parts.hostname, parts.publicIPService.get(), parts.clock, &tailscale);
+    SnapshotCommand snapshot(parts.inventory, parts.hostname,
+                             {parts.publicIPService.get(), parts.publicIPv6Service.get(),
+                              parts.settings.boolValue(SettingsKey::lookUpPublicAddress, true)},
+                             parts.clock, &tailscale);
     QObject::connect(&snapshot, &SnapshotCommand::finished, &app, [&](const Snapshot& result) {
         if (options.mode == CommandLine::Mode::Json) {
             printText(stdout, QString::fromUtf8(result.toJson() + '\n'));

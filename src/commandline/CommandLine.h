@@ -15,7 +15,8 @@ enum class Mode { Panel, Print, Json, Watch, Help, Version };
 struct Options {
     Mode mode = Mode::Panel;
     bool isPublicLookupSkipped = false;
-    QList<QUrl> endpoints; // empty: the built-in echo services
+    QList<QUrl> endpoints; // empty: the built-in echo services (or the settings' own)
+    QList<QUrl> endpoints6; // the same, for the public IPv6 address
     /// Addresses to open (tavrink://settings), for the panel item, as given.
     QStringList urls;
 };

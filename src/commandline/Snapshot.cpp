@@ -36,7 +36,10 @@ Snapshot Snapshot::of(const HostnameModel& hostname, const NetworkStatusModel& m
             model.localAddresses(),
             model.lastUpdated(),
             model.lastError(),
-            model.tailscaleName()};
+            model.tailscaleName(),
+            model.publicIPv6Address(),
+            model.hasIPv6Route(),
+            model.isPublicLookupEnabled()};
 }
 
 QByteArray Snapshot::toJson() const
@@ -55,7 +58,8 @@ QByteArray Snapshot::toJson() const
     return "{\"hostname\":{\"full\":" + jsonString(fullHostname) + ",\"short\":" + jsonString(shortHostname)
         + "},\"publicAddress\":" + jsonString(publicAddress) + ",\"tailscaleAddresses\":[" + tailscale.join(',')
         + "],\"localAddresses\":[" + locals.join(',') + "],\"lastUpdated\":" + jsonString(updated)
-        + ",\"lastError\":" + jsonString(lastError) + ",\"tailscaleName\":" + jsonString(tailscaleName) + '}';
+        + ",\"lastError\":" + jsonString(lastError) + ",\"tailscaleName\":" + jsonString(tailscaleName)
+        + ",\"publicIPv6Address\":" + jsonString(publicIPv6Address) + '}';
 }
 
 QStringList Snapshot::menuLines(bool useFQDN, bool showLocalAddresses, bool showVirtualNetworks) const
@@ -70,7 +74,10 @@ QStringList Snapshot::menuLines(bool useFQDN, bool showLocalAddresses, bool show
                                QLocale(),
                                std::nullopt,
                                tailscaleName,
-                               showVirtualNetworks};
+                               showVirtualNetworks,
+                               isPublicLookupEnabled,
+                               hasIPv6Route,
+                               publicIPv6Address};
     QStringList lines;
     for (const MenuEntry& entry : MenuContent::statusEntries(inputs)) {
         if (entry.item.kind != MenuItem::Kind::Separator)

@@ -22,6 +22,9 @@ struct Snapshot {
     std::optional<QDateTime> lastUpdated;
     std::optional<QString> lastError;
     std::optional<QString> tailscaleName;
+    std::optional<QString> publicIPv6Address;
+    bool hasIPv6Route = false;
+    bool isPublicLookupEnabled = true;
 
     static Snapshot of(const HostnameModel& hostname, const NetworkStatusModel& model);
 

@@ -5,12 +5,12 @@
 #include "network/PublicIPService.h"
 #include "platform/Clock.h"
 
-SnapshotCommand::SnapshotCommand(NetworkInventory& inventory, HostnameModel& hostname, PublicIPService* publicIPService,
-                                 Clock& clock, TailscaleStatusSource* tailscale, QObject* parent)
+SnapshotCommand::SnapshotCommand(NetworkInventory& inventory, HostnameModel& hostname, Lookups lookups, Clock& clock,
+                                 TailscaleStatusSource* tailscale, QObject* parent)
     : QObject(parent)
     , m_inventory(inventory)
     , m_hostname(hostname)
-    , m_publicIPService(publicIPService)
+    , m_lookups(lookups)
     , m_clock(clock)
     , m_tailscale(tailscale)
 {
@@ -39,21 +39,33 @@ void SnapshotCommand::start()
     m_hostnameWait.start();
     m_hostname.resolve();
 
-    if (!m_publicIPService) {
-        m_isLookupDone = true;
+    m_snapshot.isPublicLookupEnabled = m_lookups.isEnabled;
+    m_snapshot.hasIPv6Route = m_inventory.hasIPv6DefaultRoute();
+    if (!m_lookups.isEnabled)
         return;
+    if (m_lookups.ipv4) {
+        ++m_pendingLookups;
+        m_lookup = m_lookups.ipv4->fetch();
+        connect(m_lookup.get(), &PublicIPLookup::finished, this, [this] {
+            if (const auto address = m_lookup->address()) {
+                m_snapshot.publicAddress = address;
+                m_snapshot.lastUpdated = m_clock.now();
+            } else {
+                m_snapshot.lastError = description(m_lookup->error().value_or(PublicIPError::noValidResponse));
+            }
+            --m_pendingLookups;
+            finishIfDone();
+        });
     }
-    m_lookup = m_publicIPService->fetch();
-    connect(m_lookup.get(), &PublicIPLookup::finished, this, [this] {
-        if (const auto address = m_lookup->address()) {
-            m_snapshot.publicAddress = address;
-            m_snapshot.lastUpdated = m_clock.now();
-        } else {
-            m_snapshot.lastError = description(m_lookup->error().value_or(PublicIPError::noValidResponse));
-        }
-        m_isLookupDone = true;
-        finishIfDone();
-    });
+    if (m_lookups.ipv6 && m_snapshot.hasIPv6Route) {
+        ++m_pendingLookups;
+        m_lookup6 = m_lookups.ipv6->fetch();
+        connect(m_lookup6.get(), &PublicIPLookup::finished, this, [this] {
+            m_snapshot.publicIPv6Address = m_lookup6->address();
+            --m_pendingLookups;
+            finishIfDone();
+        });
+    }
 }
 
 void SnapshotCommand::makeLists(const std::optional<TailscaleStatus>& tailscale)
@@ -69,7 +81,7 @@ void SnapshotCommand::makeLists(const std::optional<TailscaleStatus>& tailscale)
 
 void SnapshotCommand::finishIfDone()
 {
-    if (!m_isHostnameDone || !m_isLookupDone || !m_areListsDone)
+    if (!m_isHostnameDone || m_pendingLookups > 0 || !m_areListsDone)
         return;
     m_snapshot.fullHostname = m_hostname.fullName();
     m_snapshot.shortHostname = HostnameModel::shortName(m_snapshot.fullHostname);

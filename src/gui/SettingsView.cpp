@@ -44,6 +44,7 @@ SettingsView::SettingsView(Parts parts, QWidget* parent)
     divider->setFrameShadow(QFrame::Sunken);
     layout->addWidget(divider);
     layout->addWidget(form());
+    layout->addWidget(publicAddressForm());
     layout->addStretch();
     setFixedSize(fixedWidth, fixedHeight);
 
@@ -103,16 +104,38 @@ QWidget* SettingsView::form()
     rows->addWidget(caption(u"Lists the address of each network interface — Wi-Fi, Ethernet, and any virtual adapters. "
                             u"Turn off if virtual machines or containers make the menu long."_s,
                             group));
-    // Hidden with the local addresses: greyed out while they are.
-    rows->addWidget(m_showVirtual = settingSwitch(u"Show container and virtual machine networks"_s,
-                                                  SettingsKey::showVirtualNetworks, true));
-    m_showVirtual->setContentsMargins(20, 0, 0, 0);
+    // A part of the local addresses: set in under them, and greyed out while they are hidden.
+    auto* virtualRow = new QHBoxLayout;
+    virtualRow->addSpacing(24);
+    virtualRow->addWidget(m_showVirtual = settingSwitch(u"Show container and virtual machine networks"_s,
+                                                        SettingsKey::showVirtualNetworks, true));
+    rows->addSpacing(4);
+    rows->addLayout(virtualRow);
     rows->addSpacing(8);
     m_launchAtLogin = new QCheckBox(u"Launch at login"_s, group);
     connect(m_launchAtLogin, &QCheckBox::clicked, this, &SettingsView::onLaunchAtLoginFlipped);
     rows->addWidget(m_launchAtLogin);
     // XDG autostart never waits for anyone's approval, so no row says it does.
     rows->addWidget(caption(u"Starts Tavrink when you log in, so it is in the panel after every restart."_s, group));
+    return group;
+}
+
+QWidget* SettingsView::publicAddressForm()
+{
+    auto* group = new QFrame(this);
+    group->setFrameShape(QFrame::StyledPanel);
+    auto* rows = new QVBoxLayout(group);
+    rows->setSpacing(4);
+    auto* title = new QLabel(u"Public address"_s, group);
+    QFont bold = title->font();
+    bold.setBold(true);
+    title->setFont(bold);
+    rows->addWidget(title);
+    rows->addWidget(m_lookUpPublic
+                    = settingSwitch(u"Look up the public address"_s, SettingsKey::lookUpPublicAddress, true));
+    rows->addWidget(caption(u"Asks public echo services over HTTPS which address the internet sees, IPv4 and, where "
+                            u"the network has it, IPv6. When off, nothing is sent to them."_s,
+                            group));
     return group;
 }
 
@@ -137,6 +160,7 @@ void SettingsView::followSettings()
     m_showLocal->setChecked(settings.boolValue(SettingsKey::showLocalAddresses, true));
     m_showVirtual->setChecked(settings.boolValue(SettingsKey::showVirtualNetworks, true));
     m_showVirtual->setEnabled(m_showLocal->isChecked());
+    m_lookUpPublic->setChecked(settings.boolValue(SettingsKey::lookUpPublicAddress, true));
     m_preview->setText(m_parts.hostname.name(m_useFQDN->isChecked()));
 }
 

@@ -18,7 +18,7 @@ class SettingsView : public QWidget {
     Q_OBJECT
 public:
     static constexpr int fixedWidth = 420;
-    static constexpr int fixedHeight = 470;
+    static constexpr int fixedHeight = 560; // the public address's group below the rest
 
     struct Parts {
         DefaultsStore& settings;
@@ -35,6 +35,7 @@ public:
     QCheckBox* useFQDNSwitch() const { return m_useFQDN; }
     QCheckBox* showLocalSwitch() const { return m_showLocal; }
     QCheckBox* showVirtualSwitch() const { return m_showVirtual; }
+    QCheckBox* lookUpPublicSwitch() const { return m_lookUpPublic; }
     QCheckBox* launchAtLoginSwitch() const { return m_launchAtLogin; }
     QString hostnamePreview() const;
 
@@ -44,6 +45,7 @@ protected:
 private:
     QWidget* header();
     QWidget* form();
+    QWidget* publicAddressForm();
     QCheckBox* settingSwitch(const QString& text, const QString& key, bool fallback);
     void followSettings();
     void onLaunchAtLoginFlipped(bool isWanted);
@@ -54,6 +56,7 @@ private:
     QCheckBox* m_useFQDN = nullptr;
     QCheckBox* m_showLocal = nullptr;
     QCheckBox* m_showVirtual = nullptr;
+    QCheckBox* m_lookUpPublic = nullptr;
     QCheckBox* m_launchAtLogin = nullptr;
     QLabel* m_preview = nullptr;
 };

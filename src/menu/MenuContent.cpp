@@ -46,6 +46,28 @@ void makeKeysUnique(QList<MenuEntry>& menu)
     }
 }
 
+// The public addresses: IPv4, then IPv6 while the machine has an IPv6 route; one row that says so
+// when the user turned the lookups off.
+void appendPublicRows(QList<MenuEntry>& menu, const MenuContent::Inputs& inputs)
+{
+    if (!inputs.isPublicLookupEnabled) {
+        menu.append(label(u"public-address"_s, u"Public IP: not looked up"_s, u"network-offline"_s));
+        return;
+    }
+    if (inputs.publicAddress)
+        menu.append(copyButton(u"public-address"_s, true, u"Public IP: "_s + *inputs.publicAddress,
+                               u"network-workgroup"_s, *inputs.publicAddress));
+    else
+        menu.append(label(u"public-address"_s, u"Public IP unavailable"_s, u"dialog-warning"_s));
+    if (!inputs.hasIPv6Route)
+        return;
+    if (inputs.publicIPv6Address)
+        menu.append(copyButton(u"public-ipv6-address"_s, true, u"Public IPv6: "_s + *inputs.publicIPv6Address,
+                               u"network-workgroup"_s, *inputs.publicIPv6Address));
+    else
+        menu.append(label(u"public-ipv6-address"_s, u"Public IPv6 unavailable"_s, u"dialog-warning"_s));
+}
+
 } // namespace
 
 namespace MenuContent {
@@ -56,11 +78,7 @@ QList<MenuEntry> statusEntries(const Inputs& inputs)
     // The hostname is read again when chosen, so that the copy follows the settings of that moment.
     menu.append(
         button(u"hostname"_s, u"Hostname: "_s + inputs.hostname, u"computer"_s, MenuEntry::Command::CopyHostname));
-    if (inputs.publicAddress)
-        menu.append(copyButton(u"public-address"_s, true, u"Public IP: "_s + *inputs.publicAddress,
-                               u"network-workgroup"_s, *inputs.publicAddress));
-    else
-        menu.append(label(u"public-address"_s, u"Public IP unavailable"_s, u"dialog-warning"_s));
+    appendPublicRows(menu, inputs);
     if (inputs.tailscaleAddresses.isEmpty())
         menu.append(label(u"tailscale-status"_s, u"Tailscale: Not connected"_s, u"network-offline"_s));
     for (const QString& address : inputs.tailscaleAddresses)
@@ -78,7 +96,9 @@ QList<MenuEntry> statusEntries(const Inputs& inputs)
         }
     }
     menu.append(separator(u"addresses-end"_s));
-    if (inputs.lastUpdated)
+    if (!inputs.isPublicLookupEnabled) {
+        // Nothing is looked up: neither the time of an earlier answer nor an error is news.
+    } else if (inputs.lastUpdated)
         menu.append(label(
             u"status"_s,
             u"Updated "_s + inputs.locale.toString(inputs.lastUpdated->toLocalTime().time(), QLocale::ShortFormat)));

@@ -29,6 +29,11 @@ struct Inputs {
     std::optional<QString> tailscaleName = std::nullopt;
     /// Whether container, VM and Kubernetes networks are among the local rows.
     bool showVirtualNetworks = true;
+    /// Off: no public address is looked up, and the menu says so.
+    bool isPublicLookupEnabled = true;
+    /// Whether the machine has an IPv6 default route: only then is there a public IPv6 row.
+    bool hasIPv6Route = false;
+    std::optional<QString> publicIPv6Address = std::nullopt;
 };
 
 /// The identity entries and the status line: what the menu shows above "Refresh Now".

@@ -34,11 +34,12 @@ QString MenuController::hostname() const
 
 void MenuController::rebuild()
 {
-    m_entries = MenuContent::entries({hostname(), m_model.publicAddress(), m_model.tailscaleAddresses(),
-                                      m_model.localAddresses(), m_model.lastUpdated(), m_model.lastError(),
-                                      m_settings.boolValue(SettingsKey::showLocalAddresses, true), QLocale(),
-                                      BundleInfo::infoString(u"CFBundleShortVersionString"_s), m_model.tailscaleName(),
-                                      m_settings.boolValue(SettingsKey::showVirtualNetworks, true)});
+    m_entries = MenuContent::entries(
+        {hostname(), m_model.publicAddress(), m_model.tailscaleAddresses(), m_model.localAddresses(),
+         m_model.lastUpdated(), m_model.lastError(), m_settings.boolValue(SettingsKey::showLocalAddresses, true),
+         QLocale(), BundleInfo::infoString(u"CFBundleShortVersionString"_s), m_model.tailscaleName(),
+         m_settings.boolValue(SettingsKey::showVirtualNetworks, true), m_model.isPublicLookupEnabled(),
+         m_model.hasIPv6Route(), m_model.publicIPv6Address()});
     Q_EMIT entriesChanged();
 }
 

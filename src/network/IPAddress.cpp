@@ -56,6 +56,19 @@ std::optional<QString> normalizedIPv4(const QString& text)
     return trimmed;
 }
 
+std::optional<QString> normalizedGlobalIPv6(const QString& text)
+{
+    // Link-local, unique-local, mapped IPv4 and the rest lie outside 2000::/3: none is the address
+    // the internet sees.
+    const auto bytes = ipv6Bytes(text);
+    if (!bytes || ((*bytes)[0] & 0xE0) != 0x20)
+        return std::nullopt;
+    std::array<char, INET6_ADDRSTRLEN> canonical{};
+    if (!inet_ntop(AF_INET6, bytes->data(), canonical.data(), canonical.size()))
+        return std::nullopt;
+    return QString::fromLatin1(canonical.data());
+}
+
 bool isTailscaleIPv4(const QString& text)
 {
     const auto octets = ipv4Octets(text);

@@ -9,6 +9,9 @@ namespace IPAddress {
 
 /// The text with surrounding whitespace trimmed, if that is a dotted-decimal IPv4 address.
 std::optional<QString> normalizedIPv4(const QString& text);
+/// The text's address in its canonical form, if it is a global unicast IPv6 address (2000::/3),
+/// written without zone, brackets, port or prefix length.
+std::optional<QString> normalizedGlobalIPv6(const QString& text);
 /// A well-formed IPv4 address in 100.64.0.0/10, the range Tailscale hands out.
 bool isTailscaleIPv4(const QString& text);
 /// A well-formed IPv4 address in 169.254.0.0/16.

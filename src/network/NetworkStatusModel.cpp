@@ -12,6 +12,7 @@ NetworkStatusModel::NetworkStatusModel(Dependencies dependencies, QObject* paren
     , m_pathMonitor(std::move(dependencies.pathMonitor))
     , m_wakeMonitor(std::move(dependencies.wakeMonitor))
     , m_publicIPService(std::move(dependencies.publicIPService))
+    , m_publicIPv6Service(std::move(dependencies.publicIPv6Service))
     , m_tailscale(std::move(dependencies.tailscale))
 {
     if (m_tailscale)
@@ -37,7 +38,7 @@ NetworkStatusModel::NetworkStatusModel(Dependencies dependencies, QObject* paren
     QMetaObject::invokeMethod(
         this,
         [this] {
-            if (!m_debounce && !m_lookup)
+            if (!m_debounce && !m_lookup && !m_lookup6)
                 performRefresh();
         },
         Qt::QueuedConnection);
@@ -61,8 +62,25 @@ void NetworkStatusModel::runInterfaceStep()
         m_tailscale->query();
 }
 
+void NetworkStatusModel::setPublicLookupEnabled(bool isEnabled)
+{
+    if (isEnabled == m_isPublicLookupEnabled)
+        return;
+    assign(m_isPublicLookupEnabled, isEnabled, &NetworkStatusModel::publicLookupEnabledChanged);
+    if (isEnabled) {
+        refresh();
+    } else {
+        m_lookup.reset();
+        m_lookup6.reset();
+    }
+}
+
 void NetworkStatusModel::publishLists()
 {
+    const bool hasIPv6Route = m_inventory.hasIPv6DefaultRoute();
+    if (!hasIPv6Route && m_publicIPv6Address) // an address of a network the machine has left
+        assign(m_publicIPv6Address, std::optional<QString>(), &NetworkStatusModel::publicIPv6AddressChanged);
+    assign(m_hasIPv6Route, hasIPv6Route, &NetworkStatusModel::hasIPv6RouteChanged);
     NetworkInterfaces::Lists lists = NetworkInterfaces::lists(m_inventory, m_tailscaleStatus);
     assign(m_tailscaleAddresses, std::move(lists.tailscaleAddresses), &NetworkStatusModel::tailscaleAddressesChanged);
     assign(m_localAddresses, std::move(lists.localAddresses), &NetworkStatusModel::localAddressesChanged);
@@ -102,14 +120,31 @@ void NetworkStatusModel::cancelPendingRefresh()
     // A cancelled lookup is abandoned: whatever it would have returned is never published.
     m_debounce.reset();
     m_lookup.reset();
+    m_lookup6.reset();
 }
 
 void NetworkStatusModel::performRefresh()
 {
-    if (!m_publicIPService)
+    if (!m_isPublicLookupEnabled)
         return;
-    m_lookup = m_publicIPService->fetch();
-    connect(m_lookup.get(), &PublicIPLookup::finished, this, &NetworkStatusModel::onLookupFinished);
+    // The two families are asked side by side; without an IPv6 route no IPv6 request is made.
+    if (m_publicIPService) {
+        m_lookup = m_publicIPService->fetch();
+        connect(m_lookup.get(), &PublicIPLookup::finished, this, &NetworkStatusModel::onLookupFinished);
+    }
+    if (m_publicIPv6Service && m_hasIPv6Route) {
+        m_lookup6 = m_publicIPv6Service->fetch();
+        connect(m_lookup6.get(), &PublicIPLookup::finished, this, &NetworkStatusModel::onIPv6LookupFinished);
+    }
+}
+
+void NetworkStatusModel::onIPv6LookupFinished()
+{
+    // Its failures are silent: the row says the address is unavailable, the IPv4 line says the rest.
+    PublicIPLookup* lookup = m_lookup6.release();
+    lookup->deleteLater();
+    if (const std::optional<QString> address = lookup->address())
+        assign(m_publicIPv6Address, address, &NetworkStatusModel::publicIPv6AddressChanged);
 }
 
 void NetworkStatusModel::onLookupFinished()

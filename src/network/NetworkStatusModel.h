@@ -34,6 +34,8 @@ public:
         std::unique_ptr<WakeMonitor> wakeMonitor;
         /// Absent: the model makes no public lookups.
         std::unique_ptr<PublicIPService> publicIPService;
+        /// Absent: no public IPv6 lookup. It runs beside the IPv4 one, while an IPv6 default route exists.
+        std::unique_ptr<PublicIPService> publicIPv6Service = nullptr;
         /// Absent: Tailscale's interface is known by its name alone.
         std::unique_ptr<TailscaleStatusSource> tailscale = nullptr;
     };
@@ -44,6 +46,14 @@ public:
     ~NetworkStatusModel() override;
 
     std::optional<QString> publicAddress() const { return m_publicAddress; }
+    /// The public IPv6 address the last successful IPv6 lookup found, while an IPv6 default route exists.
+    std::optional<QString> publicIPv6Address() const { return m_publicIPv6Address; }
+    /// Whether the last interface step found an IPv6 default route.
+    bool hasIPv6Route() const { return m_hasIPv6Route; }
+    /// Whether public lookups are made at all; off, none leaves the machine on any trigger.
+    bool isPublicLookupEnabled() const { return m_isPublicLookupEnabled; }
+    /// Turns public lookups on (a refresh follows at once) or off (one in flight is abandoned).
+    void setPublicLookupEnabled(bool isEnabled);
     QList<QString> tailscaleAddresses() const { return m_tailscaleAddresses; }
     QList<LocalAddress> localAddresses() const { return m_localAddresses; }
     std::optional<QDateTime> lastUpdated() const { return m_lastUpdated; }
@@ -56,6 +66,9 @@ public:
 
 Q_SIGNALS:
     void publicAddressChanged();
+    void publicIPv6AddressChanged();
+    void hasIPv6RouteChanged();
+    void publicLookupEnabledChanged();
     void tailscaleAddressesChanged();
     void localAddressesChanged();
     void lastUpdatedChanged();
@@ -72,6 +85,7 @@ private:
     void performRefresh();
     void cancelPendingRefresh();
     void onLookupFinished();
+    void onIPv6LookupFinished();
     template<typename T>
     void assign(T& member, T value, void (NetworkStatusModel::*changed)());
 
@@ -81,10 +95,14 @@ private:
     std::unique_ptr<PathMonitor> m_pathMonitor;
     std::unique_ptr<WakeMonitor> m_wakeMonitor;
     std::unique_ptr<PublicIPService> m_publicIPService;
+    std::unique_ptr<PublicIPService> m_publicIPv6Service;
     std::unique_ptr<TailscaleStatusSource> m_tailscale;
     std::optional<TailscaleStatus> m_tailscaleStatus; // the daemon's last answer
 
     std::optional<QString> m_publicAddress;
+    std::optional<QString> m_publicIPv6Address;
+    bool m_hasIPv6Route = false;
+    bool m_isPublicLookupEnabled = true;
     QList<QString> m_tailscaleAddresses;
     QList<LocalAddress> m_localAddresses;
     std::optional<QDateTime> m_lastUpdated;
@@ -95,4 +113,5 @@ private:
     // The one pending refresh: a debounce wait, then a lookup. Replacing either cancels it.
     std::unique_ptr<ClockTimer> m_debounce;
     std::unique_ptr<PublicIPLookup> m_lookup;
+    std::unique_ptr<PublicIPLookup> m_lookup6;
 };

@@ -38,4 +38,6 @@ public:
     virtual QHash<QString, QString> displayNames() = 0;
     /// The interface that carries the machine's default route, if any.
     virtual std::optional<QString> primaryInterface() = 0;
+    /// Whether the machine has an IPv6 default route whose next hop is usable.
+    virtual bool hasIPv6DefaultRoute() = 0;
 };

@@ -9,5 +9,6 @@ void registerTavrinkDefaults(DefaultsStore& store)
         {SettingsKey::useFQDN, false},
         {SettingsKey::showLocalAddresses, true},
         {SettingsKey::showVirtualNetworks, true},
+        {SettingsKey::lookUpPublicAddress, true},
     });
 }

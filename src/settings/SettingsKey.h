@@ -12,6 +12,11 @@ inline const QString useFQDN = QStringLiteral("useFQDN");
 inline const QString showLocalAddresses = QStringLiteral("showLocalAddresses");
 /// Whether container, VM and Kubernetes networks are among the local addresses.
 inline const QString showVirtualNetworks = QStringLiteral("showVirtualNetworks");
+/// Whether the public addresses are looked up at all; off, no request leaves the machine for them.
+inline const QString lookUpPublicAddress = QStringLiteral("lookUpPublicAddress");
+/// The user's own echo services (https addresses), in place of the built-in ones, per family.
+inline const QString publicIPv4Services = QStringLiteral("publicIPv4Services");
+inline const QString publicIPv6Services = QStringLiteral("publicIPv6Services");
 /// Another update manifest's https address, in place of the built-in one.
 inline const QString updateManifestURL = QStringLiteral("UpdateManifestURL");
 /// Set to true by "Not Now" to the offer to move; never cleared.
@@ -19,6 +24,6 @@ inline const QString skipUserApplicationsInstall = QStringLiteral("skipUserAppli
 
 } // namespace SettingsKey
 
-/// Registers the defaults of the settings: showHostnameInBar, showLocalAddresses and
-/// showVirtualNetworks on, useFQDN off.
+/// Registers the defaults of the settings: showHostnameInBar, showLocalAddresses,
+/// showVirtualNetworks and lookUpPublicAddress on, useFQDN off.
 void registerTavrinkDefaults(DefaultsStore& store);

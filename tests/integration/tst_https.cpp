@@ -1,5 +1,5 @@
-// HTTPS against servers on 127.0.0.1 with a certificate authority made for the test: the one
-// request every part of the program uses, and the public IPv4 lookup built on it.
+// HTTPS against servers on 127.0.0.1 and ::1 with a certificate authority made for the test: the
+// one request every part of the program uses, and the public IPv4 and IPv6 lookups built on it.
 
 #include "TestCertificates.h"
 #include "TestHttpsServer.h"
@@ -26,10 +26,10 @@ private:
     std::unique_ptr<TestCertificates> m_certificates;
     QNetworkAccessManager m_network;
 
-    std::unique_ptr<TestHttpsServer> server(const Reply& reply, bool isTrusted = true)
+    std::unique_ptr<TestHttpsServer> server(const Reply& reply, bool isTrusted = true, bool isIPv6 = false)
     {
-        auto result
-            = TestHttpsServer::start(isTrusted ? m_certificates->trusted() : m_certificates->untrusted(), reply);
+        auto result = TestHttpsServer::start(isTrusted ? m_certificates->trusted() : m_certificates->untrusted(), reply,
+                                             isIPv6);
         if (!result)
             qFatal("cannot listen on 127.0.0.1");
         return result;
@@ -124,12 +124,23 @@ private Q_SLOTS:
         QCOMPARE(rogue->requestCount(), 0);
     }
 
+    // The same rules for both families; the IPv6 lookup asks a server on ::1, over IPv6, and takes
+    // a global unicast address alone, in its canonical form.
     void lookupReplies_data()
     {
         QTest::addColumn<int>("status");
         QTest::addColumn<QByteArray>("body");
-        QTest::addColumn<QString>("expected"); // null: refused
+        QTest::addColumn<QString>("expected"); // null: refused; for the IPv6 lookup when it begins "6 "
         QTest::newRow("address with line break") << 200 << QByteArray("203.0.113.7\r\n") << u"203.0.113.7"_s;
+        QTest::newRow("IPv6: a global address, written in capitals")
+            << 200 << QByteArray("2001:DB8:0::7\n") << u"6 2001:db8::7"_s;
+        QTest::newRow("IPv6: an IPv4 address") << 200 << QByteArray("203.0.113.7\n") << u"6 "_s;
+        QTest::newRow("IPv6: link-local") << 200 << QByteArray("fe80::1\n") << u"6 "_s;
+        QTest::newRow("IPv6: unique-local") << 200 << QByteArray("fd00::1\n") << u"6 "_s;
+        QTest::newRow("IPv6: with a zone") << 200 << QByteArray("2001:db8::7%eth0") << u"6 "_s;
+        QTest::newRow("IPv6: brackets and a port") << 200 << QByteArray("[2001:db8::7]:443") << u"6 "_s;
+        QTest::newRow("IPv6: an HTML page") << 200 << QByteArray("<html>2001:db8::7</html>") << u"6 "_s;
+        QTest::newRow("IPv6: 10 MB") << 200 << QByteArray("2001:db8::7") + QByteArray(10 << 20, ' ') << u"6 "_s;
         QTest::newRow("IPv6 address") << 200 << QByteArray("2001:db8::1\n") << QString();
         QTest::newRow("404 with a valid body") << 404 << QByteArray("203.0.113.7") << QString();
         QTest::newRow("not UTF-8") << 200 << QByteArray("203.0.113.7\xff") << QString();
@@ -142,8 +153,11 @@ private Q_SLOTS:
         QFETCH(int, status);
         QFETCH(QByteArray, body);
         QFETCH(QString, expected);
-        const auto echo = server({status, body});
-        QCOMPARE(lookUp(PublicIPService(&m_network, {echo->url()})).value_or(QString()), expected);
+        const bool isIPv6 = expected.startsWith(u"6 "_s);
+        const auto echo = server({status, body}, true, isIPv6);
+        const PublicIPService service(&m_network, {echo->url()}, PublicIPService::defaultTimeout,
+                                      isIPv6 ? AddressFamily::IPv6 : AddressFamily::IPv4);
+        QCOMPARE(lookUp(service).value_or(QString()), isIPv6 ? expected.mid(2) : expected);
         QCOMPARE(echo->requestCount(), 1);
     }
 

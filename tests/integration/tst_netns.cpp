@@ -205,10 +205,14 @@ private Q_SLOTS:
         run(n + u"route del default via 10.20.0.254 dev br0"_s);
         run(n + route);
         const QStringList rows = localRows(snapshot());
+        // The public IPv6 row is there only while there is an IPv6 default route.
+        const QString printed = run(
+            u"ip netns exec %1 env XDG_CONFIG_HOME=%2 %3 --print --no-public"_s.arg(kNs, m_config.path(), tavrink()));
         run(n + QString(route).replace(u" add "_s, u" del "_s));
         run(n + u"route add default via 10.20.0.254 dev br0 metric 200"_s);
         run(n + u"route add default via 192.168.77.1 dev vtest0 metric 100"_s);
         QCOMPARE(rows.value(0), firstRow);
+        QCOMPARE(printed.contains(u"Public IPv6 unavailable"_s), route.startsWith(u"-6"_s));
     }
 
     void watchPrintsOneLineAboutASecondAfterABurst()

@@ -33,13 +33,17 @@ private:
     RecordingErrorLog m_log;
     FakePathMonitor* m_pathMonitor = nullptr;
 
-    std::unique_ptr<NetworkStatusModel> makeModel(std::unique_ptr<WakeMonitor> wake = nullptr)
+    std::unique_ptr<NetworkStatusModel> makeModel(std::unique_ptr<WakeMonitor> wake = nullptr,
+                                                  const TestHttpsServer* echo6 = nullptr)
     {
         auto pathMonitor = std::make_unique<FakePathMonitor>();
         m_pathMonitor = pathMonitor.get();
         return std::make_unique<NetworkStatusModel>(NetworkStatusModel::Dependencies{
             m_inventory, m_clock, m_log, std::move(pathMonitor), std::move(wake),
-            std::make_unique<PublicIPService>(&m_network, QList<QUrl>{m_echo->url()}, 2000ms)});
+            std::make_unique<PublicIPService>(&m_network, QList<QUrl>{m_echo->url()}, 2000ms),
+            echo6
+                ? std::make_unique<PublicIPService>(&m_network, QList<QUrl>{echo6->url()}, 2000ms, AddressFamily::IPv6)
+                : nullptr});
     }
 
     // Lets queued handlers run without moving the fake clock.
@@ -187,6 +191,44 @@ private Q_SLOTS:
 
         QDBusConnection::disconnectFromBus(u"tavrink-side"_s);
         QDBusConnection::disconnectFromBus(u"logind-side"_s);
+    }
+
+    // The IPv6 lookup runs beside the IPv4 one while there is an IPv6 default route, and not
+    // otherwise; with lookups off no request leaves on any trigger, until they are on again.
+    void publicLookupsFollowTheRouteAndTheSwitch_data()
+    {
+        QTest::addColumn<bool>("hasIPv6Route");
+        QTest::addColumn<bool>("isEnabled");
+        QTest::newRow("an IPv6 route") << true << true;
+        QTest::newRow("no IPv6 route: no IPv6 request") << false << true;
+        QTest::newRow("lookups off: no request of either family") << true << false;
+    }
+    void publicLookupsFollowTheRouteAndTheSwitch()
+    {
+        QFETCH(bool, hasIPv6Route);
+        QFETCH(bool, isEnabled);
+        const auto echo6 = TestHttpsServer::start(m_certificates->trusted(), {200, "2001:db8::7\n"}, true);
+        QVERIFY(echo6);
+        m_inventory.hasIPv6Route = hasIPv6Route;
+        const auto model = makeModel(nullptr, echo6.get());
+        model->setPublicLookupEnabled(isEnabled); // as the settings do, at once
+        // Every trigger, each let finish: the start, a network change, the timer, a refresh.
+        const std::function<void()> triggers[]
+            = {[] {}, [&] { m_pathMonitor->report(), settle(), m_clock.advance(1s); }, [&] { m_clock.advance(300s); },
+               [&] { model->refresh(); }};
+        int round = 0;
+        for (const auto& trigger : triggers) {
+            trigger();
+            ++round;
+            QTRY_COMPARE(m_echo->requestCount(), isEnabled ? round : 0);
+            QTRY_COMPARE(echo6->requestCount(), isEnabled && hasIPv6Route ? round : 0);
+            QTRY_COMPARE(model->publicIPv6Address(),
+                         isEnabled && hasIPv6Route ? std::optional(u"2001:db8::7"_s) : std::nullopt);
+        }
+        QTest::qWait(300);
+        QCOMPARE(m_echo->requestCount() + echo6->requestCount(), isEnabled ? round * (hasIPv6Route ? 2 : 1) : 0);
+        model->setPublicLookupEnabled(true);
+        QTRY_COMPARE(m_echo->requestCount(), isEnabled ? round : 1);
     }
 
     void modelGoneLeavesNoTimers()

@@ -4,6 +4,7 @@
 
 #include "Fakes.h"
 #include "TestSupport.h"
+#include "network/PublicIPService.h"
 #include "platform/linux/xdg/DesktopEntry.h"
 #include "platform/linux/xdg/XdgApplicationEntry.h"
 #include "platform/linux/xdg/XdgAutostartLoginItem.h"
@@ -112,13 +113,46 @@ private Q_SLOTS:
         QTest::newRow("upper-case TRUE") << QByteArray("useFQDN=TRUE") << true;
         QTest::newRow("garbage reads as the default") << QByteArray("useFQDN=banana") << false;
         QTest::newRow("empty reads as the default") << QByteArray("useFQDN=") << false;
+        QTest::newRow("a damaged new key reads as its default") << QByteArray("lookUpPublicAddress=banana") << true;
     }
     void values()
     {
         QFETCH(QByteArray, line);
         QFETCH(bool, expected);
         QVERIFY(writeFile(path(), "[General]\n" + line + '\n'));
-        QCOMPARE(store()->boolValue(SettingsKey::useFQDN, true), expected);
+        QCOMPARE(store()->boolValue(QString::fromLatin1(line.split('=').first()), !expected), expected);
+    }
+
+    // The user's own echo services replace the built-in ones only as a whole list of https
+    // addresses; anything else is said once in the journal, and the built-in ones are asked.
+    void userServices_data()
+    {
+        QTest::addColumn<QByteArray>("line"); // of the settings file; empty: none
+        QTest::addColumn<QStringList>("expected"); // empty: the built-in services
+        QTest::addColumn<bool>("isLogged");
+        QTest::newRow("none") << QByteArray() << QStringList() << false;
+        QTest::newRow("one") << QByteArray("publicIPv6Services=https://ip6.example.net/")
+                             << QStringList{u"https://ip6.example.net/"_s} << false;
+        QTest::newRow("two") << QByteArray("publicIPv6Services=https://a.example, https://b.example:8443/ip")
+                             << QStringList{u"https://a.example"_s, u"https://b.example:8443/ip"_s} << false;
+        QTest::newRow("an empty list") << QByteArray("publicIPv6Services=") << QStringList() << true;
+        QTest::newRow("one of them http")
+            << QByteArray("publicIPv6Services=https://a.example, http://b.example") << QStringList() << true;
+        QTest::newRow("not an address") << QByteArray("publicIPv6Services=ipv6 please") << QStringList() << true;
+    }
+    void userServices()
+    {
+        QFETCH(QByteArray, line);
+        QFETCH(QStringList, expected);
+        QFETCH(bool, isLogged);
+        QVERIFY(writeFile(path(), "[General]\n" + line + '\n'));
+        RecordingErrorLog log;
+        const QList<QUrl> endpoints = PublicIPService::endpointsFrom(
+            store()->value(SettingsKey::publicIPv6Services), AddressFamily::IPv6, SettingsKey::publicIPv6Services, log);
+        QCOMPARE(QUrl::toStringList(endpoints),
+                 expected.isEmpty() ? QUrl::toStringList(PublicIPService::defaultEndpoints(AddressFamily::IPv6))
+                                    : expected);
+        QCOMPARE(log.messages.size(), isLogged ? 1 : 0);
     }
 
     void damagedFileReadsAsDefaultsAndIsKeptAside()

@@ -190,12 +190,13 @@ private Q_SLOTS:
         snapshot.localAddresses = {{u"wlan0"_s, u"Wi-Fi"_s, u"192.168.1.20"_s, u"wifi"_s}};
         snapshot.lastUpdated = QDateTime(QDate(2026, 12, 6), QTime(9, 41, 5), QTimeZone(3600));
         snapshot.tailscaleName = u"odd.tail1234.ts.net"_s;
+        snapshot.publicIPv6Address = u"2001:db8::7"_s;
         QCOMPARE(snapshot.toJson(),
                  QByteArray("{\"hostname\":{\"full\":\"odd\\\"name\\\\\\n\",\"short\":\"odd\"},\"publicAddress\":null,"
                             "\"tailscaleAddresses\":[\"100.101.102.103\"],\"localAddresses\":[{\"interfaceName\":"
                             "\"wlan0\",\"displayName\":\"Wi-Fi\",\"address\":\"192.168.1.20\",\"kind\":\"wifi\"}],"
                             "\"lastUpdated\":\"2026-12-06T08:41:05Z\",\"lastError\":null,"
-                            "\"tailscaleName\":\"odd.tail1234.ts.net\"}"));
+                            "\"tailscaleName\":\"odd.tail1234.ts.net\",\"publicIPv6Address\":\"2001:db8::7\"}"));
         QVERIFY(!QJsonDocument::fromJson(snapshot.toJson()).isNull());
     }
 

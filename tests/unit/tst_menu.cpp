@@ -41,7 +41,8 @@ QStringList describe(const QList<MenuEntry>& entries)
 
 // Rows such as "wlan0 Wi-Fi 192.168.1.20 [kind]", "public 203.0.113.7", "tailscale 100.64.0.1",
 // "tailscale-name box.tail.ts.net", "updated", "error", "hidden" (local addresses not shown),
-// "no-virtual" (container and VM networks not shown).
+// "no-virtual" (container and VM networks not shown), "ipv6-route", "public6 2001:db8::7",
+// "lookups-off".
 MenuContent::Inputs inputsFrom(const QStringList& rows)
 {
     MenuContent::Inputs inputs{u"studio"_s, {}, {}, {}, {}, {}, true, QLocale(), u"1.4"_s};
@@ -61,6 +62,12 @@ MenuContent::Inputs inputsFrom(const QStringList& rows)
             inputs.showLocalAddresses = false;
         else if (row == u"no-virtual"_s)
             inputs.showVirtualNetworks = false;
+        else if (row == u"ipv6-route"_s)
+            inputs.hasIPv6Route = true;
+        else if (words.first() == u"public6"_s)
+            inputs.publicIPv6Address = words.last();
+        else if (row == u"lookups-off"_s)
+            inputs.isPublicLookupEnabled = false;
         else
             inputs.localAddresses.append({words.at(0), words.at(1), words.at(2), words.value(3, u"other"_s)});
     }
@@ -155,6 +162,22 @@ private Q_SLOTS:
                            wifi,
                            u"[button] NetBird: 100.90.12.7 icon=network-wired copies=100.90.12.7"_s,
                            u"---"_s}
+                + kTail;
+        const QString public4 = u"[button] Public IP: 203.0.113.7 icon=network-workgroup copies=203.0.113.7"_s;
+        QTest::newRow("the public IPv6 address after the IPv4 one")
+            << QStringList{u"public 203.0.113.7"_s, u"ipv6-route"_s, u"public6 2001:db8::7"_s}
+            << QStringList{kHost, public4,
+                           u"[button] Public IPv6: 2001:db8::7 icon=network-workgroup copies=2001:db8::7"_s,
+                           kNoTailscale, u"---"_s}
+                + kTail;
+        QTest::newRow("an IPv6 route, no IPv6 answer")
+            << QStringList{u"public 203.0.113.7"_s, u"ipv6-route"_s}
+            << QStringList{kHost, public4, u"[label] Public IPv6 unavailable icon=dialog-warning"_s, kNoTailscale,
+                           u"---"_s}
+                + kTail;
+        QTest::newRow("lookups off: one row says so, and the error is no news")
+            << QStringList{u"ipv6-route"_s, u"lookups-off"_s, u"error"_s}
+            << QStringList{kHost, u"[label] Public IP: not looked up icon=network-offline"_s, kNoTailscale, u"---"_s}
                 + kTail;
         QTest::newRow("local addresses hidden, the error as status line")
             << QStringList{kWifi, u"hidden"_s, u"error"_s}

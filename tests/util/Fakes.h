@@ -19,6 +19,7 @@ public:
     std::vector<SystemAddressEntry> entries;
     QHash<QString, QString> names;
     std::optional<QString> primary;
+    bool hasIPv6Route = false;
     int readCount = 0;
 
     std::vector<SystemAddressEntry> addressEntries() override
@@ -28,6 +29,7 @@ public:
     }
     QHash<QString, QString> displayNames() override { return names; }
     std::optional<QString> primaryInterface() override { return primary; }
+    bool hasIPv6DefaultRoute() override { return hasIPv6Route; }
 
     static SystemAddressEntry up(const QString& name, const QString& host,
                                  std::optional<IPv6AddressState> state = std::nullopt)

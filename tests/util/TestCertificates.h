@@ -20,7 +20,7 @@ public:
         using namespace Qt::StringLiterals;
         const QString script = uR"(cd '%1' && set -e
 key="-newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes"
-san=subjectAltName=IP:127.0.0.1,DNS:localhost
+san=subjectAltName=IP:127.0.0.1,IP:::1,DNS:localhost
 echo "$san" >server.ext
 openssl req -x509 $key -keyout ca.key -out ca.pem -days 2 -subj "/CN=Tavrink Test CA"
 openssl req $key -keyout server.key -out server.csr -subj /CN=127.0.0.1

@@ -14,21 +14,25 @@ TestHttpsServer::TestHttpsServer(const TestCertificates::Identity& identity, QOb
     setReply({200, "203.0.113.7\n", false});
 }
 
-std::unique_ptr<TestHttpsServer> TestHttpsServer::start(const TestCertificates::Identity& identity, const Reply& reply)
+std::unique_ptr<TestHttpsServer> TestHttpsServer::start(const TestCertificates::Identity& identity, const Reply& reply,
+                                                        bool isIPv6)
 {
     auto server = std::make_unique<TestHttpsServer>(identity);
     server->setReply(reply);
-    return server->listen() ? std::move(server) : nullptr;
+    return server->listen(isIPv6) ? std::move(server) : nullptr;
 }
 
-bool TestHttpsServer::listen()
+bool TestHttpsServer::listen(bool isIPv6)
 {
-    return m_server.listen(QHostAddress::LocalHost);
+    return m_server.listen(isIPv6 ? QHostAddress::LocalHostIPv6 : QHostAddress::LocalHost);
 }
 
 QUrl TestHttpsServer::url() const
 {
-    return QUrl(QStringLiteral("https://127.0.0.1:%1").arg(m_server.serverPort()));
+    const bool isIPv6 = m_server.serverAddress().protocol() == QAbstractSocket::IPv6Protocol;
+    return QUrl(QStringLiteral("https://%1:%2")
+                    .arg(isIPv6 ? QStringLiteral("[::1]") : QStringLiteral("127.0.0.1"))
+                    .arg(m_server.serverPort()));
 }
 
 void TestHttpsServer::onConnection()

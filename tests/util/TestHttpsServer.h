@@ -12,7 +12,7 @@
 #include <functional>
 #include <memory>
 
-/// An HTTPS server on 127.0.0.1 that answers every GET with what the test says.
+/// An HTTPS server on 127.0.0.1 (or ::1) that answers every GET with what the test says.
 class TestHttpsServer : public QObject {
     Q_OBJECT
 public:
@@ -28,15 +28,17 @@ public:
 
     explicit TestHttpsServer(const TestCertificates::Identity& identity, QObject* parent = nullptr);
 
-    bool listen();
+    bool listen(bool isIPv6 = false);
     QUrl url() const;
     void setHandler(Handler handler) { m_handler = std::move(handler); }
     void setReply(const Reply& reply)
     {
         m_handler = [reply](int) { return reply; };
     }
-    /// Starts a server of this identity that gives every request this reply; null when it cannot listen.
-    static std::unique_ptr<TestHttpsServer> start(const TestCertificates::Identity& identity, const Reply& reply);
+    /// Starts a server of this identity that gives every request this reply, on 127.0.0.1 or ::1;
+    /// null when it cannot listen.
+    static std::unique_ptr<TestHttpsServer> start(const TestCertificates::Identity& identity, const Reply& reply,
+                                                  bool isIPv6 = false);
     int requestCount() const { return m_requestCount; }
     /// Answers every stalled request that is still open.
     void releaseStalled(const Reply& reply);

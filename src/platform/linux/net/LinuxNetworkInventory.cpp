@@ -4,6 +4,7 @@
 
 #include <QHash>
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 
@@ -89,4 +90,11 @@ QHash<QString, QString> LinuxNetworkInventory::displayNames()
 std::optional<QString> LinuxNetworkInventory::primaryInterface()
 {
     return NetlinkRoute().primaryInterface();
+}
+
+bool LinuxNetworkInventory::hasIPv6DefaultRoute()
+{
+    const std::vector<NetlinkRoute::DefaultRoute> routes = NetlinkRoute().defaultRoutes();
+    return std::any_of(routes.begin(), routes.end(),
+                       [](const NetlinkRoute::DefaultRoute& route) { return route.family == AF_INET6; });
 }

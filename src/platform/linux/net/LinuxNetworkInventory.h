@@ -12,6 +12,7 @@ public:
     std::vector<SystemAddressEntry> addressEntries() override;
     QHash<QString, QString> displayNames() override;
     std::optional<QString> primaryInterface() override;
+    bool hasIPv6DefaultRoute() override;
 
 private:
     SysfsDisplayNames m_displayNames;
