@@ -57,8 +57,6 @@ public:
 
     /// Sends the request; finished() comes on a later turn of the event loop at the earliest.
     void start();
-    /// The address asked, as given.
-    QUrl url() const { return m_url; }
     Outcome outcome() const { return m_outcome; }
     bool isFinished() const { return m_outcome != Outcome::Pending; }
     /// The HTTP status of the answer; 0 without one.

@@ -61,10 +61,9 @@ QList<QUrl> PublicIPService::endpointsFrom(const QVariant& configured, AddressFa
     return endpoints;
 }
 
-std::unique_ptr<PublicIPLookup> PublicIPService::fetch(const QList<QUrl>& except) const
+std::unique_ptr<PublicIPLookup> PublicIPService::fetch() const
 {
     QList<QUrl> order = m_endpoints;
-    order.removeIf([&except](const QUrl& endpoint) { return except.contains(endpoint); });
     QRandomGenerator* random = QRandomGenerator::system();
     for (qsizetype i = order.size() - 1; i > 0; --i)
         order.swapItemsAt(i, static_cast<qsizetype>(random->bounded(static_cast<quint64>(i + 1))));
@@ -119,7 +118,6 @@ void PublicIPLookup::onAnswered()
             std::optional<QString> address = m_family == AddressFamily::IPv6 ? IPAddress::normalizedGlobalIPv6(text)
                                                                              : IPAddress::normalizedIPv4(text);
             if (address) {
-                m_answeredBy = m_request->url();
                 finish(std::move(address));
                 return;
             }

@@ -35,8 +35,6 @@ public:
     std::optional<QString> address() const { return m_address; }
     /// The failure, once finished without an address.
     std::optional<PublicIPError> error() const;
-    /// The endpoint whose answer was taken, once finished successfully.
-    QUrl answeredBy() const { return m_answeredBy; }
 
 Q_SIGNALS:
     void finished();
@@ -58,7 +56,6 @@ private:
     std::unique_ptr<HttpsRequest> m_request;
     bool m_isFinished = false;
     std::optional<QString> m_address;
-    QUrl m_answeredBy;
 };
 
 /// Finds the machine's public IPv4 (or IPv6) address by asking echo services over HTTPS.
@@ -83,8 +80,8 @@ public:
                                      ErrorLog& log);
     QList<QUrl> endpoints() const { return m_endpoints; }
     AddressFamily family() const { return m_family; }
-    /// Starts a lookup over the endpoints in a fresh random order, leaving out those given.
-    std::unique_ptr<PublicIPLookup> fetch(const QList<QUrl>& except = {}) const;
+    /// Starts a lookup over the endpoints in a fresh random order.
+    std::unique_ptr<PublicIPLookup> fetch() const;
 
 private:
     QNetworkAccessManager* m_network;
