@@ -46,6 +46,14 @@ void makeKeysUnique(QList<MenuEntry>& menu)
     }
 }
 
+// One public address's row: the address, which copies, or a disabled row that says none was found.
+MenuEntry publicRow(const QString& key, const QString& name, const std::optional<QString>& address)
+{
+    if (address)
+        return copyButton(key, true, name + u": "_s + *address, u"network-workgroup"_s, *address);
+    return label(key, name + u" unavailable"_s, u"dialog-warning"_s);
+}
+
 // The public addresses: IPv4, then IPv6 while the machine has an IPv6 route; one row that says so
 // when the user turned the lookups off.
 void appendPublicRows(QList<MenuEntry>& menu, const MenuContent::Inputs& inputs)
@@ -54,18 +62,9 @@ void appendPublicRows(QList<MenuEntry>& menu, const MenuContent::Inputs& inputs)
         menu.append(label(u"public-address"_s, u"Public IP: not looked up"_s, u"network-offline"_s));
         return;
     }
-    if (inputs.publicAddress)
-        menu.append(copyButton(u"public-address"_s, true, u"Public IP: "_s + *inputs.publicAddress,
-                               u"network-workgroup"_s, *inputs.publicAddress));
-    else
-        menu.append(label(u"public-address"_s, u"Public IP unavailable"_s, u"dialog-warning"_s));
-    if (!inputs.hasIPv6Route)
-        return;
-    if (inputs.publicIPv6Address)
-        menu.append(copyButton(u"public-ipv6-address"_s, true, u"Public IPv6: "_s + *inputs.publicIPv6Address,
-                               u"network-workgroup"_s, *inputs.publicIPv6Address));
-    else
-        menu.append(label(u"public-ipv6-address"_s, u"Public IPv6 unavailable"_s, u"dialog-warning"_s));
+    menu.append(publicRow(u"public-address"_s, u"Public IP"_s, inputs.publicAddress));
+    if (inputs.hasIPv6Route)
+        menu.append(publicRow(u"public-ipv6-address"_s, u"Public IPv6"_s, inputs.publicIPv6Address));
 }
 
 } // namespace
