@@ -17,6 +17,7 @@
 #include "platform/linux/net/TailscaleLocalApi.h"
 #include "platform/linux/panel/StatusNotifierItem.h"
 #include "platform/linux/session/DBusSingleInstance.h"
+#include "platform/linux/session/FreedesktopNotifier.h"
 #include "platform/linux/session/LinuxBundleReplacer.h"
 #include "platform/linux/session/LogindWakeMonitor.h"
 #include "platform/linux/session/SignalNotifier.h"
@@ -80,10 +81,12 @@ int runPanel(int argc, char* argv[], const CommandLine::Options& options)
     UpdateChecker updates({parts.network, parts.clock, alerts, updateLog, parts.settings, replacer,
                            TAVRINK_MAKER_PUBLIC_KEY, // checked when configured
                            bundle, UpdateFolder::standardCacheHome(), BundleInfo::updateHelper(bundle), std::nullopt});
-    TavrinkApp tavrink({parts.settings, parts.hostname, statusItem, clipboard, loginItems, alerts,
-                        [&parts] { return parts.makeNetworkStatus(); }, BundleInfo::resourcesPath(), &updates});
-    Translocation translocation({alerts, parts.settings, replacer, bundle, QDir::homePath(), u"/opt"_s, quit});
     JournalErrorLog desktopLog{"com.kelvandrosi.TavrinkMac", "desktop"};
+    FreedesktopNotifier notifier(QDBusConnection::sessionBus(), applicationId, desktopLog);
+    TavrinkApp tavrink({parts.settings, parts.hostname, statusItem, clipboard, loginItems, alerts,
+                        [&parts] { return parts.makeNetworkStatus(); }, BundleInfo::resourcesPath(), &updates,
+                        &notifier, &parts.log});
+    Translocation translocation({alerts, parts.settings, replacer, bundle, QDir::homePath(), u"/opt"_s, quit});
     XdgApplicationEntry desktopEntry(XdgApplicationEntry::standardDataFolder(), bundle, BundleInfo::currentExecutable(),
                                      applicationId);
     AppDelegate delegate({[&translocation] { return translocation.offerToRelocate(); },

@@ -7,6 +7,7 @@
 #include "menu/MenuController.h"
 #include "network/HostnameModel.h"
 #include "network/NetworkStatusModel.h"
+#include "network/PublicAddressChangeWatch.h"
 #include "platform/StatusItem.h"
 #include "settings/DefaultsStore.h"
 #include "settings/SettingsKey.h"
@@ -75,8 +76,24 @@ NetworkStatusModel& TavrinkApp::networkStatus()
         // A network change may bring a new domain, and with it a new fully qualified name.
         connect(m_networkStatus.get(), &NetworkStatusModel::localAddressesChanged, &m_parts.hostname,
                 &HostnameModel::resolve);
+        if (m_parts.notifier && m_parts.notifierLog)
+            followNotifySetting();
     }
     return *m_networkStatus;
+}
+
+void TavrinkApp::followNotifySetting()
+{
+    m_changeWatch = std::make_unique<PublicAddressChangeWatch>(
+        PublicAddressChangeWatch::Parts{*m_networkStatus, *m_parts.notifier, m_parts.clipboard, *m_parts.notifierLog});
+    const auto follow = [this] {
+        m_changeWatch->setEnabled(m_parts.settings.boolValue(SettingsKey::notifyPublicAddressChange, false));
+    };
+    follow();
+    connect(&m_parts.settings, &DefaultsStore::valueChanged, m_changeWatch.get(), [follow](const QString& key) {
+        if (key == SettingsKey::notifyPublicAddressChange)
+            follow();
+    });
 }
 
 QString TavrinkApp::applicationIconPath() const

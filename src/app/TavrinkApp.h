@@ -12,11 +12,14 @@
 class AlertPresenter;
 class Clipboard;
 class DefaultsStore;
+class DesktopNotifier;
+class ErrorLog;
 class LoginItemService;
 class QWidget;
 class HostnameModel;
 class MenuController;
 class NetworkStatusModel;
+class PublicAddressChangeWatch;
 class StatusItem;
 class UpdateChecker;
 
@@ -36,6 +39,10 @@ public:
         QString resourcesPath;
         /// Runs the checks of "Check for Updates…"; none: the row does nothing.
         UpdateChecker* updates = nullptr;
+        /// Announces changes of the public address while the setting says so; none: never.
+        DesktopNotifier* notifier = nullptr;
+        /// Where the announcing records what it cannot do; needed with a notifier.
+        ErrorLog* notifierLog = nullptr;
     };
     static constexpr auto settingsWindowId = "tavrink.settings";
     static constexpr auto aboutWindowId = "tavrink.about";
@@ -63,11 +70,13 @@ Q_SIGNALS:
 private:
     QString applicationIconPath() const;
     QImage applicationIcon() const;
+    void followNotifySetting();
     void updateLabel();
     void updateMenu();
 
     Parts m_parts;
     std::unique_ptr<NetworkStatusModel> m_networkStatus;
+    std::unique_ptr<PublicAddressChangeWatch> m_changeWatch; // after the model: it goes first
     std::unique_ptr<MenuController> m_menu;
     WindowShelf m_windows; // last: the windows go first, while what they show is still there
 };

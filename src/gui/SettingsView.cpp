@@ -136,6 +136,13 @@ QWidget* SettingsView::publicAddressForm()
     rows->addWidget(caption(u"Asks public echo services over HTTPS which address the internet sees, IPv4 and, where "
                             u"the network has it, IPv6. When off, nothing is sent to them."_s,
                             group));
+    // Needs the lookups: set in under them, and greyed out while they are off.
+    auto* notifyRow = new QHBoxLayout;
+    notifyRow->addSpacing(24);
+    notifyRow->addWidget(m_notifyChange = settingSwitch(u"Notify when the public address changes"_s,
+                                                        SettingsKey::notifyPublicAddressChange, false));
+    rows->addSpacing(4);
+    rows->addLayout(notifyRow);
     return group;
 }
 
@@ -161,6 +168,8 @@ void SettingsView::followSettings()
     m_showVirtual->setChecked(settings.boolValue(SettingsKey::showVirtualNetworks, true));
     m_showVirtual->setEnabled(m_showLocal->isChecked());
     m_lookUpPublic->setChecked(settings.boolValue(SettingsKey::lookUpPublicAddress, true));
+    m_notifyChange->setChecked(settings.boolValue(SettingsKey::notifyPublicAddressChange, false));
+    m_notifyChange->setEnabled(m_lookUpPublic->isChecked());
     m_preview->setText(m_parts.hostname.name(m_useFQDN->isChecked()));
 }
 

@@ -18,7 +18,7 @@ class SettingsView : public QWidget {
     Q_OBJECT
 public:
     static constexpr int fixedWidth = 420;
-    static constexpr int fixedHeight = 560; // the public address's group below the rest
+    static constexpr int fixedHeight = 590; // the public address's group below the rest
 
     struct Parts {
         DefaultsStore& settings;
@@ -36,6 +36,7 @@ public:
     QCheckBox* showLocalSwitch() const { return m_showLocal; }
     QCheckBox* showVirtualSwitch() const { return m_showVirtual; }
     QCheckBox* lookUpPublicSwitch() const { return m_lookUpPublic; }
+    QCheckBox* notifyChangeSwitch() const { return m_notifyChange; }
     QCheckBox* launchAtLoginSwitch() const { return m_launchAtLogin; }
     QString hostnamePreview() const;
 
@@ -57,6 +58,7 @@ private:
     QCheckBox* m_showLocal = nullptr;
     QCheckBox* m_showVirtual = nullptr;
     QCheckBox* m_lookUpPublic = nullptr;
+    QCheckBox* m_notifyChange = nullptr;
     QCheckBox* m_launchAtLogin = nullptr;
     QLabel* m_preview = nullptr;
 };

@@ -58,6 +58,8 @@ public:
     /// Sends the request; finished() comes on a later turn of the event loop at the earliest.
     void start();
     Outcome outcome() const { return m_outcome; }
+    /// The address asked, before any redirect.
+    QUrl url() const { return m_url; }
     bool isFinished() const { return m_outcome != Outcome::Pending; }
     /// The HTTP status of the answer; 0 without one.
     int status() const { return m_status; }

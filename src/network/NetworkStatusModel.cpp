@@ -143,8 +143,10 @@ void NetworkStatusModel::onIPv6LookupFinished()
     // Its failures are silent: the row says the address is unavailable, the IPv4 line says the rest.
     PublicIPLookup* lookup = m_lookup6.release();
     lookup->deleteLater();
-    if (const std::optional<QString> address = lookup->address())
+    if (const std::optional<QString> address = lookup->address()) {
         assign(m_publicIPv6Address, address, &NetworkStatusModel::publicIPv6AddressChanged);
+        Q_EMIT publicAddressFound(AddressFamily::IPv6, *address, lookup->answeredBy());
+    }
 }
 
 void NetworkStatusModel::onLookupFinished()
@@ -156,6 +158,7 @@ void NetworkStatusModel::onLookupFinished()
         assign(m_publicAddress, address, &NetworkStatusModel::publicAddressChanged);
         assign(m_lastUpdated, std::optional<QDateTime>(m_clock.now()), &NetworkStatusModel::lastUpdatedChanged);
         assign(m_lastError, std::optional<QString>(), &NetworkStatusModel::lastErrorChanged);
+        Q_EMIT publicAddressFound(AddressFamily::IPv4, *address, lookup->answeredBy());
         return;
     }
     const QString text = description(lookup->error().value_or(PublicIPError::noValidResponse));

@@ -61,6 +61,12 @@ public:
     /// The device's MagicDNS name, while the Tailscale daemon gives one.
     std::optional<QString> tailscaleName() const { return m_tailscaleName; }
 
+    /// The service that looks the family's public address up; none when it is not looked up.
+    const PublicIPService* publicIPService(AddressFamily family) const
+    {
+        return (family == AddressFamily::IPv6 ? m_publicIPv6Service : m_publicIPService).get();
+    }
+
     /// Re-reads the interface lists at once and starts a new public lookup, replacing any pending one.
     void refresh();
 
@@ -74,6 +80,8 @@ Q_SIGNALS:
     void lastUpdatedChanged();
     void lastErrorChanged();
     void tailscaleNameChanged();
+    /// A lookup of the family found the address, from the endpoint named; after it is published.
+    void publicAddressFound(AddressFamily family, const QString& address, const QUrl& answeredBy);
     /// After every assignment of any of the properties above.
     void published();
 

@@ -61,9 +61,10 @@ QList<QUrl> PublicIPService::endpointsFrom(const QVariant& configured, AddressFa
     return endpoints;
 }
 
-std::unique_ptr<PublicIPLookup> PublicIPService::fetch() const
+std::unique_ptr<PublicIPLookup> PublicIPService::fetch(const QUrl& leftOut) const
 {
     QList<QUrl> order = m_endpoints;
+    order.removeAll(leftOut);
     QRandomGenerator* random = QRandomGenerator::system();
     for (qsizetype i = order.size() - 1; i > 0; --i)
         order.swapItemsAt(i, static_cast<qsizetype>(random->bounded(static_cast<quint64>(i + 1))));
@@ -118,6 +119,7 @@ void PublicIPLookup::onAnswered()
             std::optional<QString> address = m_family == AddressFamily::IPv6 ? IPAddress::normalizedGlobalIPv6(text)
                                                                              : IPAddress::normalizedIPv4(text);
             if (address) {
+                m_answeredBy = m_request->url();
                 finish(std::move(address));
                 return;
             }

@@ -35,6 +35,8 @@ public:
     std::optional<QString> address() const { return m_address; }
     /// The failure, once finished without an address.
     std::optional<PublicIPError> error() const;
+    /// The endpoint that gave the address, once finished successfully.
+    QUrl answeredBy() const { return m_answeredBy; }
 
 Q_SIGNALS:
     void finished();
@@ -56,6 +58,7 @@ private:
     std::unique_ptr<HttpsRequest> m_request;
     bool m_isFinished = false;
     std::optional<QString> m_address;
+    QUrl m_answeredBy;
 };
 
 /// Finds the machine's public IPv4 (or IPv6) address by asking echo services over HTTPS.
@@ -80,8 +83,8 @@ public:
                                      ErrorLog& log);
     QList<QUrl> endpoints() const { return m_endpoints; }
     AddressFamily family() const { return m_family; }
-    /// Starts a lookup over the endpoints in a fresh random order.
-    std::unique_ptr<PublicIPLookup> fetch() const;
+    /// Starts a lookup over the endpoints in a fresh random order, all but the one left out.
+    std::unique_ptr<PublicIPLookup> fetch(const QUrl& leftOut = {}) const;
 
 private:
     QNetworkAccessManager* m_network;

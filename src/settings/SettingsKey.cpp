@@ -10,5 +10,6 @@ void registerTavrinkDefaults(DefaultsStore& store)
         {SettingsKey::showLocalAddresses, true},
         {SettingsKey::showVirtualNetworks, true},
         {SettingsKey::lookUpPublicAddress, true},
+        {SettingsKey::notifyPublicAddressChange, false},
     });
 }

@@ -14,6 +14,8 @@ inline const QString showLocalAddresses = QStringLiteral("showLocalAddresses");
 inline const QString showVirtualNetworks = QStringLiteral("showVirtualNetworks");
 /// Whether the public addresses are looked up at all; off, no request leaves the machine for them.
 inline const QString lookUpPublicAddress = QStringLiteral("lookUpPublicAddress");
+/// Whether a confirmed change of the public address is announced by a desktop notification.
+inline const QString notifyPublicAddressChange = QStringLiteral("notifyPublicAddressChange");
 /// The user's own echo services (https addresses), in place of the built-in ones, per family.
 inline const QString publicIPv4Services = QStringLiteral("publicIPv4Services");
 inline const QString publicIPv6Services = QStringLiteral("publicIPv6Services");
@@ -25,5 +27,5 @@ inline const QString skipUserApplicationsInstall = QStringLiteral("skipUserAppli
 } // namespace SettingsKey
 
 /// Registers the defaults of the settings: showHostnameInBar, showLocalAddresses,
-/// showVirtualNetworks and lookUpPublicAddress on, useFQDN off.
+/// showVirtualNetworks and lookUpPublicAddress on, useFQDN and notifyPublicAddressChange off.
 void registerTavrinkDefaults(DefaultsStore& store);

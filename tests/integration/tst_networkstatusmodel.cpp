@@ -4,6 +4,7 @@
 #include "TestHttpsServer.h"
 #include "TestSupport.h"
 #include "network/NetworkStatusModel.h"
+#include "network/PublicAddressChangeWatch.h"
 #include "platform/linux/session/LogindWakeMonitor.h"
 
 #include <QDBusConnection>
@@ -34,13 +35,14 @@ private:
     FakePathMonitor* m_pathMonitor = nullptr;
 
     std::unique_ptr<NetworkStatusModel> makeModel(std::unique_ptr<WakeMonitor> wake = nullptr,
-                                                  const TestHttpsServer* echo6 = nullptr)
+                                                  const TestHttpsServer* echo6 = nullptr, QList<QUrl> echoes = {})
     {
         auto pathMonitor = std::make_unique<FakePathMonitor>();
         m_pathMonitor = pathMonitor.get();
         return std::make_unique<NetworkStatusModel>(NetworkStatusModel::Dependencies{
             m_inventory, m_clock, m_log, std::move(pathMonitor), std::move(wake),
-            std::make_unique<PublicIPService>(&m_network, QList<QUrl>{m_echo->url()}, 2000ms),
+            std::make_unique<PublicIPService>(&m_network, echoes.isEmpty() ? QList<QUrl>{m_echo->url()} : echoes,
+                                              2000ms),
             echo6
                 ? std::make_unique<PublicIPService>(&m_network, QList<QUrl>{echo6->url()}, 2000ms, AddressFamily::IPv6)
                 : nullptr});
@@ -229,6 +231,72 @@ private Q_SLOTS:
         QCOMPARE(m_echo->requestCount() + echo6->requestCount(), isEnabled ? round * (hasIPv6Route ? 2 : 1) : 0);
         model->setPublicLookupEnabled(true);
         QTRY_COMPARE(m_echo->requestCount(), isEnabled ? round : 1);
+    }
+
+    // A change is announced once a second service confirms it. Each step is what the two services
+    // answer ("7" for 203.0.113.7, "-" for an error), or the switch turned "off" or "on".
+    void changesAreAnnouncedOnceConfirmed_data()
+    {
+        QTest::addColumn<QStringList>("steps");
+        QTest::addColumn<QStringList>("notices");
+        QTest::newRow("the first address is the baseline") << QStringList{u"7 7"_s, u"7 7"_s} << QStringList{};
+        QTest::newRow("a confirmed change")
+            << QStringList{u"7 7"_s, u"9 9"_s, u"9 9"_s} << QStringList{u"203.0.113.7 → 203.0.113.9"_s};
+        QTest::newRow("the second service disagrees") << QStringList{u"7 7"_s, u"9 7"_s} << QStringList{};
+        QTest::newRow("the second service fails") << QStringList{u"7 7"_s, u"9 -"_s} << QStringList{};
+        QTest::newRow("a failure between is no change") << QStringList{u"7 7"_s, u"- -"_s, u"7 7"_s, u"- -"_s, u"9 9"_s}
+                                                        << QStringList{u"203.0.113.7 → 203.0.113.9"_s};
+        QTest::newRow("a failure first sets no baseline") << QStringList{u"- -"_s, u"9 9"_s, u"9 9"_s} << QStringList{};
+        QTest::newRow("off: nothing; on again: a new baseline")
+            << QStringList{u"7 7"_s, u"off"_s, u"9 9"_s, u"on"_s, u"9 9"_s, u"5 5"_s}
+            << QStringList{u"203.0.113.9 → 203.0.113.5"_s};
+    }
+    void changesAreAnnouncedOnceConfirmed()
+    {
+        QFETCH(QStringList, steps);
+        QFETCH(QStringList, notices);
+        const auto second = TestHttpsServer::start(m_certificates->trusted(), {});
+        QVERIFY(second);
+        const auto model = makeModel(nullptr, nullptr, {m_echo->url(), second->url()});
+        RecordingNotifier notifier;
+        FakeClipboard clipboard;
+        PublicAddressChangeWatch watch({*model, notifier, clipboard, m_log});
+        QTRY_VERIFY(model->publicAddress()); // the start's lookup, before any step
+        model->setPublicLookupEnabled(false);
+        watch.setEnabled(true);
+        for (const QString& step : std::as_const(steps)) {
+            if (step == u"off"_s || step == u"on"_s) {
+                watch.setEnabled(step == u"on"_s);
+                continue;
+            }
+            // The first request of the step gets the first answer, whichever service it goes to.
+            const QStringList answers = step.split(u' ');
+            const int asked = m_echo->requestCount() + second->requestCount();
+            const int askedFirst = m_echo->requestCount();
+            const int askedSecond = second->requestCount();
+            const auto reply = [&](int) {
+                const QString answer = answers.value(m_echo->requestCount() + second->requestCount() - asked - 1);
+                return answer == u"-"_s ? Reply{500, {}} : Reply{200, "203.0.113." + answer.toUtf8() + '\n'};
+            };
+            m_echo->setHandler(reply);
+            second->setHandler(reply);
+            model->setPublicLookupEnabled(true); // a refresh, as a wake or a network change makes
+            QTRY_VERIFY(m_echo->requestCount() + second->requestCount() > asked);
+            QTest::qWait(150); // a confirmation, if any, has its turn
+            // Each service is asked once at most: the confirmation goes to the other one.
+            QVERIFY(m_echo->requestCount() - askedFirst <= 1 && second->requestCount() - askedSecond <= 1);
+            model->setPublicLookupEnabled(false);
+        }
+        QStringList bodies;
+        for (const Notice& notice : std::as_const(notifier.notices)) {
+            QCOMPARE(notice.summary, u"Public IP changed"_s);
+            bodies << notice.body;
+        }
+        QCOMPARE(bodies, notices);
+        if (!notifier.handlers.isEmpty()) {
+            notifier.handlers.last()(u"copy"_s);
+            QCOMPARE(clipboard.texts, QStringList{notices.last().section(u" → "_s, 1)});
+        }
     }
 
     void modelGoneLeavesNoTimers()

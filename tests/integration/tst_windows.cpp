@@ -60,14 +60,18 @@ private Q_SLOTS:
         SettingsView* view = settingsView();
         QVERIFY(view);
         const auto states = [view] {
-            return QList<bool>{view->showHostnameSwitch()->isChecked(), view->useFQDNSwitch()->isChecked(),
-                               view->showLocalSwitch()->isChecked(), view->showVirtualSwitch()->isChecked(),
-                               view->launchAtLoginSwitch()->isChecked()};
+            return QList<bool>{view->showHostnameSwitch()->isChecked(),  view->useFQDNSwitch()->isChecked(),
+                               view->showLocalSwitch()->isChecked(),     view->showVirtualSwitch()->isChecked(),
+                               view->launchAtLoginSwitch()->isChecked(), view->notifyChangeSwitch()->isChecked()};
         };
-        QCOMPARE(states(), (QList<bool>{true, false, true, true, false})); // empty defaults
+        QCOMPARE(states(), (QList<bool>{true, false, true, true, false, false})); // empty defaults
         QVERIFY(!QFile::exists(m_dir.filePath(u"Tavrink.conf"_s)));
         view->showVirtualSwitch()->click();
         QCOMPARE(m_settings->boolValue(SettingsKey::showVirtualNetworks, true), false);
+        view->notifyChangeSwitch()->click();
+        QCOMPARE(m_settings->boolValue(SettingsKey::notifyPublicAddressChange, false), true);
+        view->lookUpPublicSwitch()->click();
+        QVERIFY(!view->notifyChangeSwitch()->isEnabled()); // nothing to announce while nothing is looked up
         view->showHostnameSwitch()->click();
         view->useFQDNSwitch()->click(); // while the hostname is hidden the preview still follows
         view->showLocalSwitch()->click();
@@ -76,7 +80,7 @@ private Q_SLOTS:
         QCOMPARE(m_settings->boolValue(SettingsKey::showHostnameInBar, true), false);
         QCOMPARE(m_settings->boolValue(SettingsKey::showLocalAddresses, true), false);
         m_settings->setValue(SettingsKey::useFQDN, false); // changed elsewhere
-        QCOMPARE(states(), (QList<bool>{false, false, false, false, false}));
+        QCOMPARE(states(), (QList<bool>{false, false, false, false, false, true}));
         QCOMPARE(view->hostnamePreview(), u"studio"_s);
     }
 

@@ -4,10 +4,13 @@
 
 #include "FakeTailscaled.h"
 #include "Fakes.h"
+#include "NotificationServer.h"
+#include "TestSupport.h"
 #include "platform/linux/clipboard/WaylandClipboard.h"
 #include "platform/linux/net/SysfsDisplayNames.h"
 #include "platform/linux/net/TailscaleLocalApi.h"
 #include "platform/linux/panel/StatusNotifierItem.h"
+#include "platform/linux/session/FreedesktopNotifier.h"
 #include "platform/linux/session/JournalErrorLog.h"
 #include "platform/linux/session/TimerfdClock.h"
 
@@ -205,6 +208,49 @@ private Q_SLOTS:
         QTest::qWait(100);
         QCOMPARE(repeated, stopped);
         QVERIFY(qAbs(clock.now().secsTo(QDateTime::currentDateTime())) <= 1);
+    }
+
+    // Notices go to the desktop's server and never wait for it: with none on the bus the journal
+    // hears so once; while it has not taken one notice, the next is dropped; a button chosen in
+    // the server's own menu reaches the handler.
+    void noticesReachTheDesktopsServer()
+    {
+        if (!NotificationServer::isAvailable())
+            QSKIP("dunst is needed for a notification server");
+        PrivateBus bus(PrivateBus::Services::None);
+        QDBusConnection connection = QDBusConnection::connectToBus(bus.address(), u"notices"_s);
+        QVERIFY(connection.isConnected());
+        RecordingErrorLog log;
+        FreedesktopNotifier notifier(connection, u"com.kelvandrosi.Tavrink"_s, log);
+        const Notice changed{u"Public IP changed"_s, u"203.0.113.7 → 203.0.113.9"_s, {{u"copy"_s, u"Copy"_s}}};
+        notifier.notify(changed);
+        QTRY_COMPARE(log.messages.size(), 1);
+        notifier.notify(changed);
+        QTest::qWait(300);
+        QCOMPARE(log.messages, QStringList{u"No notification server on the session bus: notices are not shown"_s});
+
+        NotificationServer server;
+        QVERIFY(server.start(bus.address(), connection));
+        QStringList chosen;
+        notifier.notify(changed, [&chosen](const QString& key) { chosen << key; });
+        notifier.notify({u"Second"_s, {}, {}}); // the first is not taken yet
+        QCOMPARE(log.messages.size(), 2);
+        QVERIFY(log.messages.last().contains(u"has not taken the last notice yet; \"Second\" is not sent"_s));
+        QTRY_COMPARE(server.shown(), QStringList{u"Public IP changed: 203.0.113.7 → 203.0.113.9"_s});
+        QVERIFY(server.choose(u"Copy"_s));
+        QTRY_COMPARE(chosen, QStringList{u"copy"_s});
+
+        // A server that hangs: the call returns at once, and what follows is dropped, not queued.
+        server.setHanging(true);
+        QElapsedTimer sending;
+        sending.start();
+        notifier.notify({u"Third"_s, {}, {}});
+        notifier.notify({u"Fourth"_s, {}, {}});
+        QVERIFY(sending.elapsed() < 1000);
+        QVERIFY(log.messages.last().contains(u"\"Fourth\" is not sent"_s));
+        server.setHanging(false);
+        QTRY_COMPARE(server.shown().size(), 2);
+        QDBusConnection::disconnectFromBus(u"notices"_s);
     }
 
     // A Wayland display without data-control and no XWayland: the fallback still gets each copy,

@@ -5,6 +5,7 @@
 #include "network/NetworkStatusModel.h"
 #include "platform/AlertPresenter.h"
 #include "platform/Clipboard.h"
+#include "platform/DesktopNotifier.h"
 #include "platform/ErrorLog.h"
 #include "platform/LoginItemService.h"
 #include "platform/NetworkInventory.h"
@@ -116,6 +117,18 @@ class FakeClipboard : public Clipboard {
 public:
     QStringList texts;
     void setText(const QString& text) override { texts.append(text); }
+};
+
+/// Keeps the notices sent, and what choosing their buttons does.
+class RecordingNotifier : public DesktopNotifier {
+public:
+    QList<Notice> notices;
+    QList<ActionHandler> handlers;
+    void notify(const Notice& notice, ActionHandler chosen) override
+    {
+        notices.append(notice);
+        handlers.append(std::move(chosen));
+    }
 };
 
 /// Answers alerts with the button the test chose (the default one unless told), and keeps them.
