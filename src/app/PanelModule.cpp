@@ -82,7 +82,8 @@ int runPanel(int argc, char* argv[], const CommandLine::Options& options)
                            TAVRINK_MAKER_PUBLIC_KEY, // checked when configured
                            bundle, UpdateFolder::standardCacheHome(), BundleInfo::updateHelper(bundle), std::nullopt});
     JournalErrorLog desktopLog{"com.kelvandrosi.TavrinkMac", "desktop"};
-    FreedesktopNotifier notifier(QDBusConnection::sessionBus(), applicationId, desktopLog);
+    FreedesktopNotifier notifier(QDBusConnection::sessionBus(), applicationId,
+                                 BundleInfo::resourcesPath() + u"/com.kelvandrosi.Tavrink.png"_s, desktopLog);
     TavrinkApp tavrink({parts.settings, parts.hostname, statusItem, clipboard, loginItems, alerts,
                         [&parts] { return parts.makeNetworkStatus(); }, BundleInfo::resourcesPath(), &updates,
                         &notifier, &parts.log});

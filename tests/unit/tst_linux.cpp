@@ -221,7 +221,7 @@ private Q_SLOTS:
         QDBusConnection connection = QDBusConnection::connectToBus(bus.address(), u"notices"_s);
         QVERIFY(connection.isConnected());
         RecordingErrorLog log;
-        FreedesktopNotifier notifier(connection, u"com.kelvandrosi.Tavrink"_s, log);
+        FreedesktopNotifier notifier(connection, u"com.kelvandrosi.Tavrink"_s, {}, log);
         const Notice changed{u"Public IP changed"_s, u"203.0.113.7 → 203.0.113.9"_s, {{u"copy"_s, u"Copy"_s}}};
         notifier.notify(changed);
         QTRY_COMPARE(log.messages.size(), 1);

@@ -4,6 +4,7 @@
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
+#include <QUrl>
 
 using namespace Qt::StringLiterals;
 
@@ -16,10 +17,12 @@ constexpr std::size_t maximumHandlers = 8;
 
 } // namespace
 
-FreedesktopNotifier::FreedesktopNotifier(QDBusConnection bus, QString applicationId, ErrorLog& log, QObject* parent)
+FreedesktopNotifier::FreedesktopNotifier(QDBusConnection bus, QString applicationId, QString iconPath, ErrorLog& log,
+                                         QObject* parent)
     : QObject(parent)
     , m_bus(std::move(bus))
     , m_applicationId(std::move(applicationId))
+    , m_icon(iconPath.isEmpty() ? m_applicationId : QUrl::fromLocalFile(iconPath).toString())
     , m_log(log)
 {
 }
@@ -51,7 +54,7 @@ void FreedesktopNotifier::notify(const Notice& notice, ActionHandler chosen)
     for (const Notice::Action& action : notice.actions)
         actions << action.key << action.label;
     QDBusMessage call = QDBusMessage::createMethodCall(service, path, service, u"Notify"_s);
-    call << u"Tavrink"_s << 0U << m_applicationId << notice.summary << notice.body << actions
+    call << u"Tavrink"_s << 0U << m_icon << notice.summary << notice.body << actions
          << QVariantMap{{u"desktop-entry"_s, m_applicationId}} << -1;
     m_isWaiting = true;
     auto* watcher = new QDBusPendingCallWatcher(m_bus.asyncCall(call, static_cast<int>(replyTimeout.count())), this);

@@ -18,7 +18,9 @@ public:
     /// How long the server may take to accept a notice before it counts as hanging.
     static constexpr std::chrono::milliseconds replyTimeout{5000};
 
-    FreedesktopNotifier(QDBusConnection bus, QString applicationId, ErrorLog& log, QObject* parent = nullptr);
+    /// The notices name the application by its desktop entry's id, and show the icon file given.
+    FreedesktopNotifier(QDBusConnection bus, QString applicationId, QString iconPath, ErrorLog& log,
+                        QObject* parent = nullptr);
 
     void notify(const Notice& notice, ActionHandler chosen = {}) override;
 
@@ -31,6 +33,7 @@ private:
 
     QDBusConnection m_bus;
     QString m_applicationId;
+    QString m_icon;
     ErrorLog& m_log;
     bool m_isListening = false;
     bool m_isWaiting = false;
