@@ -5,6 +5,7 @@
 #include "app/AppDelegate.h"
 #include "app/Process.h"
 #include "app/TavrinkApp.h"
+#include "app/UnseenItemNotice.h"
 #include "bundle/BundleInfo.h"
 #include "commandline/CommandLine.h"
 #include "commandline/WatchCommand.h"
@@ -15,6 +16,7 @@
 #include "platform/linux/clipboard/WaylandClipboard.h"
 #include "platform/linux/net/NetlinkPathMonitor.h"
 #include "platform/linux/net/TailscaleLocalApi.h"
+#include "platform/linux/panel/DesktopPanelSetup.h"
 #include "platform/linux/panel/StatusNotifierItem.h"
 #include "platform/linux/session/DBusSingleInstance.h"
 #include "platform/linux/session/FreedesktopNotifier.h"
@@ -87,6 +89,9 @@ int runPanel(int argc, char* argv[], const CommandLine::Options& options)
     TavrinkApp tavrink({parts.settings, parts.hostname, statusItem, clipboard, loginItems, alerts,
                         [&parts] { return parts.makeNetworkStatus(); }, BundleInfo::resourcesPath(), &updates,
                         &notifier, &parts.log});
+    DesktopPanelSetup panelSetup(QDBusConnection::sessionBus());
+    UnseenItemNotice unseenNotice(
+        {statusItem, panelSetup, notifier, desktopLog, [](const QString& line) { printText(stderr, line); }});
     Translocation translocation({alerts, parts.settings, replacer, bundle, QDir::homePath(), u"/opt"_s, quit});
     XdgApplicationEntry desktopEntry(XdgApplicationEntry::standardDataFolder(), bundle, BundleInfo::currentExecutable(),
                                      applicationId);

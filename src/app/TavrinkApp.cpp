@@ -111,7 +111,7 @@ void TavrinkApp::openSettingsWindow()
     m_windows.present(QLatin1String(settingsWindowId), u"Tavrink Settings"_s, [this] {
         return std::make_unique<SettingsView>(SettingsView::Parts{m_parts.settings, m_parts.hostname,
                                                                   m_parts.loginItems, m_parts.alerts, applicationIcon(),
-                                                                  BundleInfo::versionLine()});
+                                                                  BundleInfo::versionLine(), &m_parts.statusItem});
     });
 }
 

@@ -3,6 +3,7 @@
 #include "gui/FontRoles.h"
 #include "network/HostnameModel.h"
 #include "platform/AlertPresenter.h"
+#include "platform/StatusItem.h"
 #include "settings/DefaultsStore.h"
 #include "settings/LaunchAtLogin.h"
 #include "settings/SettingsKey.h"
@@ -38,6 +39,13 @@ SettingsView::SettingsView(Parts parts, QWidget* parent)
     layout->setSpacing(20);
     // The content sits in the middle of the fixed frame.
     layout->addStretch();
+    m_unseen = new QLabel(u"Tavrink is running, but this desktop shows no panel icons."_s, this);
+    m_unseen->setWordWrap(true);
+    m_unseen->setObjectName(u"unseenWarning"_s);
+    QFont bold = m_unseen->font();
+    bold.setBold(true);
+    m_unseen->setFont(bold);
+    layout->addWidget(m_unseen);
     layout->addWidget(header());
     auto* divider = new QFrame(this);
     divider->setFrameShape(QFrame::HLine);
@@ -52,6 +60,17 @@ SettingsView::SettingsView(Parts parts, QWidget* parent)
     connect(&m_parts.hostname, &HostnameModel::resolved, this, &SettingsView::followSettings);
     followSettings();
     readLaunchAtLogin();
+    if (m_parts.panelItem)
+        connect(m_parts.panelItem, &StatusItem::seenChanged, this, &SettingsView::followPanel);
+    followPanel();
+}
+
+void SettingsView::followPanel()
+{
+    const bool isSeen = !m_parts.panelItem || m_parts.panelItem->isSeen();
+    m_unseen->setVisible(!isSeen);
+    m_showHostname->setVisible(isSeen);
+    m_showHostnameCaption->setVisible(isSeen);
 }
 
 QWidget* SettingsView::header()
@@ -91,7 +110,8 @@ QWidget* SettingsView::form()
     rows->setSpacing(4);
     rows->addWidget(m_showHostname
                     = settingSwitch(u"Show hostname in the panel"_s, SettingsKey::showHostnameInBar, true));
-    rows->addWidget(caption(u"When off, only the icon is shown. Click it to see the hostname."_s, group));
+    rows->addWidget(m_showHostnameCaption
+                    = caption(u"When off, only the icon is shown. Click it to see the hostname."_s, group));
     rows->addSpacing(8);
     rows->addWidget(m_useFQDN
                     = settingSwitch(u"Use fully-qualified domain name (FQDN)"_s, SettingsKey::useFQDN, false));

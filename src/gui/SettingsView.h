@@ -10,6 +10,7 @@ class LoginItemService;
 class QCheckBox;
 class QLabel;
 class QWidget;
+class StatusItem;
 
 /// The settings window's content: header, then four switches with a line of explanation each.
 /// Three write the settings at once; the fourth registers launch at login and always shows the
@@ -27,6 +28,8 @@ public:
         AlertPresenter& alerts;
         QImage applicationIcon;
         QString versionLine;
+        /// While no panel shows it, the window says so at its top and offers no panel switch.
+        const StatusItem* panelItem = nullptr;
     };
 
     explicit SettingsView(Parts parts, QWidget* parent = nullptr);
@@ -39,6 +42,8 @@ public:
     QCheckBox* notifyChangeSwitch() const { return m_notifyChange; }
     QCheckBox* launchAtLoginSwitch() const { return m_launchAtLogin; }
     QString hostnamePreview() const;
+    /// The sentence at the top while no panel shows the item; hidden otherwise.
+    QLabel* unseenWarning() const { return m_unseen; }
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -49,11 +54,14 @@ private:
     QWidget* publicAddressForm();
     QCheckBox* settingSwitch(const QString& text, const QString& key, bool fallback);
     void followSettings();
+    void followPanel();
     void onLaunchAtLoginFlipped(bool isWanted);
     void readLaunchAtLogin();
 
     Parts m_parts;
+    QLabel* m_unseen = nullptr;
     QCheckBox* m_showHostname = nullptr;
+    QLabel* m_showHostnameCaption = nullptr;
     QCheckBox* m_useFQDN = nullptr;
     QCheckBox* m_showLocal = nullptr;
     QCheckBox* m_showVirtual = nullptr;

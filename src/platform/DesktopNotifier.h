@@ -26,7 +26,8 @@ public:
 
     virtual ~DesktopNotifier() = default;
 
-    /// Sends the notice; `chosen` is called with the key of the button the user chooses, if any.
-    /// While the server has not yet taken an earlier notice, a new one is dropped rather than queued.
-    virtual void notify(const Notice& notice, ActionHandler chosen = {}) = 0;
+    /// Sends the notice; `chosen` is called with the key of the button the user chooses, if any,
+    /// and `undelivered` when no server shows it. While the server has not yet taken an earlier
+    /// notice, a new one is dropped (undelivered) rather than queued.
+    virtual void notify(const Notice& notice, ActionHandler chosen = {}, std::function<void()> undelivered = {}) = 0;
 };

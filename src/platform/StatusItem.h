@@ -26,10 +26,14 @@ public:
     virtual void setMenu(const QList<MenuItem>& items) = 0;
     /// Puts the item in the panel.
     virtual void show() = 0;
+    /// Whether some panel can show the item, as far as the desktop lets it be told; true until
+    /// it is known otherwise.
+    virtual bool isSeen() const { return true; }
 
 Q_SIGNALS:
     /// The user chose the row with this key in the last menu given; sent as the choice arrives.
     void itemChosen(const QString& key);
+    void seenChanged();
 };
 
 /// A plainer item that stands in for the panel item while the panel has no host for it, and

@@ -7,6 +7,7 @@
 #include "TestWatcher.h"
 #include "TestWindows.h"
 #include "app/TavrinkApp.h"
+#include "app/UnseenItemNotice.h"
 #include "platform/linux/clipboard/QtClipboard.h"
 #include "platform/linux/panel/DBusTypes.h"
 #include "platform/linux/panel/StatusNotifierItem.h"
@@ -147,6 +148,63 @@ private Q_SLOTS:
         m_app.reset();
         m_item.reset();
         m_watcher.reset();
+    }
+
+    // An item no panel can show is told of once: a watcher that no host reads is no watcher, and
+    // the tray icon stands in where there is a tray; where there is none either, one notice (on
+    // standard error and in the journal without a server), whose button never loops.
+    void anItemNoPanelShowsIsToldOfOnce_data()
+    {
+        QTest::addColumn<QString>("watcher");
+        QTest::addColumn<bool>("hasTray");
+        QTest::addColumn<bool>("hasServer");
+        QTest::addColumn<bool>("isSeen");
+        QTest::addColumn<bool>("isTrayShown");
+        QTest::newRow("a watcher with a host") << u"host"_s << true << true << true << false;
+        QTest::newRow("a watcher without a host, a tray") << u"no host"_s << true << true << true << true;
+        QTest::newRow("a watcher without a host, no tray") << u"no host"_s << false << true << false << false;
+        QTest::newRow("a host that registers late") << u"late host"_s << false << true << true << false;
+        QTest::newRow("no watcher, no tray, no server") << u"none"_s << false << false << false << false;
+    }
+    void anItemNoPanelShowsIsToldOfOnce()
+    {
+        QFETCH(QString, watcher);
+        QFETCH(bool, hasTray);
+        QFETCH(bool, hasServer);
+        QFETCH(bool, isSeen);
+        QFETCH(bool, isTrayShown);
+        m_app.reset();
+        m_item.reset();
+        if (watcher == u"none"_s)
+            m_watcher.reset();
+        else
+            m_watcher->setHost(watcher == u"host"_s);
+        auto fallback = std::make_unique<FakeFallbackItem>(hasTray);
+        const FakeFallbackItem* tray = fallback.get();
+        StatusNotifierItem item(QDBusConnection::sessionBus(), u"com.kelvandrosi.Tavrink"_s, {}, std::move(fallback));
+        FakePanelSetup setup;
+        RecordingNotifier notifier;
+        notifier.isDelivering = hasServer;
+        RecordingErrorLog log;
+        QStringList printed;
+        UnseenItemNotice notice({item, setup, notifier, log, [&printed](const QString& line) { printed << line; }});
+        item.show();
+        if (watcher == u"late host"_s) {
+            QTest::qWait(StatusNotifierItem::seenDelayMs / 2);
+            m_watcher->setHost(true);
+        }
+        QTest::qWait(StatusNotifierItem::seenDelayMs + 500);
+        QCOMPARE(item.isSeen(), isSeen);
+        QCOMPARE(tray->isVisible(), isTrayShown);
+        QCOMPARE(notifier.notices.size(), isSeen || !hasServer ? 0 : 1);
+        QCOMPARE(printed.size() + log.messages.size(), isSeen || hasServer ? 0 : 2);
+        if (!notifier.notices.isEmpty()) {
+            QCOMPARE(notifier.notices.first().summary, QString::fromLatin1(UnseenItemNotice::summary));
+            notifier.handlers.first()(u"change"_s);
+            QCOMPARE(setup.changes, 1);
+            QCOMPARE(notifier.notices.size(), 2);
+            QVERIFY(notifier.notices.last().actions.isEmpty());
+        }
     }
 
     void exportsWhatTheCommittedInterfacesSay()

@@ -65,6 +65,12 @@ private Q_SLOTS:
                                view->launchAtLoginSwitch()->isChecked(), view->notifyChangeSwitch()->isChecked()};
         };
         QCOMPARE(states(), (QList<bool>{true, false, true, true, false, false})); // empty defaults
+        // While no panel shows the item the window says so, and offers no switch for the panel.
+        for (const bool isSeen : {false, true}) {
+            m_item.setSeen(isSeen);
+            QCOMPARE(view->unseenWarning()->isVisible(), !isSeen);
+            QCOMPARE(view->showHostnameSwitch()->isVisible(), isSeen);
+        }
         QVERIFY(!QFile::exists(m_dir.filePath(u"Tavrink.conf"_s)));
         view->showVirtualSwitch()->click();
         QCOMPARE(m_settings->boolValue(SettingsKey::showVirtualNetworks, true), false);

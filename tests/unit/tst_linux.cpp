@@ -192,6 +192,27 @@ private Q_SLOTS:
         QVERIFY(daemon->request().startsWith("GET /localapi/v0/status?peers=false HTTP/1.0\r\n"));
     }
 
+    // A host's click position is used where it is plausible: on a screen, near the pointer.
+    void menuOpensWhereTheUserClicked_data()
+    {
+        QTest::addColumn<QPoint>("given");
+        QTest::addColumn<QPoint>("pointer"); // (-1, -1): not known, as on Wayland
+        QTest::addColumn<QPoint>("expected");
+        QTest::newRow("Cinnamon: at the item") << QPoint(828, 560) << QPoint(840, 590) << QPoint(828, 560);
+        QTest::newRow("MATE: far from the item") << QPoint(0, 26) << QPoint(1000, 15) << QPoint(1000, 15);
+        QTest::newRow("off the screen: at the pointer") << QPoint(9000, -40) << QPoint(1000, 15) << QPoint(1000, 15);
+        QTest::newRow("off the screen, no pointer: inside") << QPoint(9000, -40) << QPoint(-1, -1) << QPoint(1279, 0);
+        QTest::newRow("no pointer: as given") << QPoint(0, 26) << QPoint(-1, -1) << QPoint(0, 26);
+    }
+    void menuOpensWhereTheUserClicked()
+    {
+        QFETCH(QPoint, given);
+        QFETCH(QPoint, pointer);
+        QFETCH(QPoint, expected);
+        const std::optional<QPoint> known = pointer == QPoint(-1, -1) ? std::nullopt : std::optional(pointer);
+        QCOMPARE(StatusNotifierItem::menuPosition(given, known, {QRect(0, 0, 1280, 800)}), expected);
+    }
+
     void missingSysfsGivesNoNames() { QVERIFY(SysfsDisplayNames(u"/nonexistent/class/net"_s).byInterface().isEmpty()); }
 
     void timersFireAgainAndAgainUntilDestroyed()

@@ -9,6 +9,7 @@
 #include "platform/ErrorLog.h"
 #include "platform/LoginItemService.h"
 #include "platform/NetworkInventory.h"
+#include "platform/PanelSetup.h"
 #include "platform/PathMonitor.h"
 #include "platform/StatusItem.h"
 
@@ -110,6 +111,15 @@ public:
     void setTitle(const QString&) override { }
     void setMenu(const QList<MenuItem>& items) override { menu = items; }
     void show() override { }
+    bool isSeen() const override { return m_isSeen; }
+    void setSeen(bool isSeen)
+    {
+        m_isSeen = isSeen;
+        Q_EMIT seenChanged();
+    }
+
+private:
+    bool m_isSeen = true;
 };
 
 /// Keeps what is put on it.
@@ -124,10 +134,60 @@ class RecordingNotifier : public DesktopNotifier {
 public:
     QList<Notice> notices;
     QList<ActionHandler> handlers;
-    void notify(const Notice& notice, ActionHandler chosen) override
+    /// Whether a server is there to show them.
+    bool isDelivering = true;
+    void notify(const Notice& notice, ActionHandler chosen, std::function<void()> undelivered) override
     {
+        if (!isDelivering) {
+            if (undelivered)
+                undelivered();
+            return;
+        }
         notices.append(notice);
         handlers.append(std::move(chosen));
+    }
+};
+
+/// A tray icon that shows where the desktop has a tray.
+class FakeFallbackItem : public FallbackStatusItem {
+public:
+    explicit FakeFallbackItem(bool hasTray)
+        : m_hasTray(hasTray)
+    {
+    }
+    void setLabel(const QString&) override { }
+    void setIcon(const QList<QByteArray>&) override { }
+    void setApplicationIcon(const QByteArray&) override { }
+    void setTitle(const QString&) override { }
+    void setMenu(const QList<MenuItem>&) override { }
+    void show() override { m_isVisible = true; }
+    bool isAvailable() const override { return m_hasTray; }
+    void hide() override { m_isVisible = false; }
+    bool isVisible() const override { return m_isVisible; }
+    void popUpMenu(int, int) override { }
+
+private:
+    bool m_hasTray;
+    bool m_isVisible = false;
+};
+
+/// Advises a change it can make, and fails to make it.
+class FakePanelSetup : public PanelSetup {
+public:
+    int changes = 0;
+    void advise() override
+    {
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                Q_EMIT advised({QStringLiteral("Add a tray."), QStringLiteral("Turn On")});
+            },
+            Qt::QueuedConnection);
+    }
+    void change() override
+    {
+        ++changes;
+        Q_EMIT changed(QStringLiteral("refused"));
     }
 };
 

@@ -35,7 +35,14 @@ public:
 
     QDBusConnection connection() const { return m_connection; }
     QStringList registeredItems() const { return m_items; }
-    bool isHostRegistered() const { return true; }
+    bool isHostRegistered() const { return m_hasHost; }
+    /// A host comes (and the watcher says so) or goes (silently, as when none ever came).
+    void setHost(bool hasHost)
+    {
+        m_hasHost = hasHost;
+        if (hasHost)
+            Q_EMIT StatusNotifierHostRegistered();
+    }
     int protocolVersion() const { return 0; }
     /// The unique bus name of whoever registered each item.
     QStringList registrants() const { return m_registrants; }
@@ -65,4 +72,5 @@ private:
     QDBusConnection m_connection;
     QStringList m_items;
     QStringList m_registrants;
+    bool m_hasHost = true;
 };

@@ -8,15 +8,20 @@
 #include "platform/linux/panel/PanelPictures.h"
 #include "platform/linux/panel/StatusNotifierItemDBus.h"
 
+#include <QCursor>
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
+#include <QDBusPendingReply>
 #include <QDBusServiceWatcher>
+#include <QDBusVariant>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QImage>
 #include <QPainter>
+#include <QScreen>
 
 #include <algorithm>
 
@@ -69,6 +74,12 @@ StatusNotifierItem::StatusNotifierItem(QDBusConnection bus, QString id, QString 
     connect(&m_fallbackDelay, &QTimer::timeout, this, &StatusNotifierItem::updateFallback);
     m_bus.connect(kWatcherService, u"/StatusNotifierWatcher"_s, kWatcherService, u"StatusNotifierItemUnregistered"_s,
                   this, SLOT(onItemUnregistered(QString)));
+    // A host that comes or goes after the item registered: asked again what the watcher knows.
+    for (const QString& name : {u"StatusNotifierHostRegistered"_s, u"StatusNotifierHostUnregistered"_s})
+        m_bus.connect(kWatcherService, u"/StatusNotifierWatcher"_s, kWatcherService, name, this, SLOT(readHost()));
+    m_seenCheck.setSingleShot(true);
+    m_seenCheck.setInterval(seenDelayMs);
+    connect(&m_seenCheck, &QTimer::timeout, this, &StatusNotifierItem::checkSeen);
     m_reregistration.setSingleShot(true);
     connect(&m_reregistration, &QTimer::timeout, this, [this] {
         if (m_isShown && !m_isRegistered && m_bus.interface()->isServiceRegistered(kWatcherService))
@@ -138,10 +149,15 @@ void StatusNotifierItem::show()
     m_bus.registerObject(QString::fromLatin1(itemPath), this, QDBusConnection::ExportAdaptors);
     m_bus.registerObject(QString::fromLatin1(menuPath), m_menu, QDBusConnection::ExportAdaptors);
     m_bus.registerService(m_serviceName);
-    if (m_bus.interface() && m_bus.interface()->isServiceRegistered(kWatcherService))
+    if (hasWatcher())
         onWatcherAppeared();
     else
         updateFallback();
+}
+
+bool StatusNotifierItem::hasWatcher() const
+{
+    return m_bus.interface() && m_bus.interface()->isServiceRegistered(kWatcherService);
 }
 
 bool StatusNotifierItem::isShowingSymbolicIcon() const
@@ -213,13 +229,31 @@ void StatusNotifierItem::onWatcherAppeared()
         Q_EMIT appearanceChanged();
     }
     registerWithWatcher();
+    readHost();
     updateFallback();
 }
 
 void StatusNotifierItem::onWatcherGone()
 {
     m_isRegistered = false;
+    m_hasHost = true;
     m_fallbackDelay.start();
+    checkSeenLater();
+}
+
+void StatusNotifierItem::readHost()
+{
+    QDBusMessage call = QDBusMessage::createMethodCall(kWatcherService, u"/StatusNotifierWatcher"_s,
+                                                       u"org.freedesktop.DBus.Properties"_s, u"Get"_s);
+    call << kWatcherService << u"IsStatusNotifierHostRegistered"_s;
+    auto* pending = new QDBusPendingCallWatcher(m_bus.asyncCall(call), this);
+    connect(pending, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher* finished) {
+        finished->deleteLater();
+        const QDBusPendingReply<QDBusVariant> reply = *finished;
+        // Without the property (or an answer) the watcher is taken at its word that it shows items.
+        m_hasHost = reply.isError() || reply.value().variant().toBool();
+        updateFallback();
+    });
 }
 
 void StatusNotifierItem::registerWithWatcher()
@@ -242,20 +276,63 @@ void StatusNotifierItem::registerWithWatcher()
 
 void StatusNotifierItem::updateFallback()
 {
+    checkSeenLater();
     if (!m_fallback)
         return;
-    const bool needsFallback = m_isShown && !m_isRegistered && !m_fallbackDelay.isActive()
-        && !(m_bus.interface() && m_bus.interface()->isServiceRegistered(kWatcherService));
+    // A watcher that no host reads shows nothing: the tray icon stands in as if there were none.
+    const bool needsFallback = m_isShown && !m_fallbackDelay.isActive() && !(hasWatcher() && m_hasHost);
     if (needsFallback && m_fallback->isAvailable())
         m_fallback->show();
     else if (!needsFallback)
         m_fallback->hide();
 }
 
+void StatusNotifierItem::checkSeenLater()
+{
+    if (m_isShown)
+        m_seenCheck.start();
+}
+
+void StatusNotifierItem::checkSeen()
+{
+    const bool isSeen = (m_isRegistered && m_hasHost && hasWatcher()) || isShowingFallback();
+    if (isSeen == m_isSeen)
+        return;
+    m_isSeen = isSeen;
+    Q_EMIT seenChanged();
+}
+
+QPoint StatusNotifierItem::menuPosition(QPoint given, std::optional<QPoint> pointer, const QList<QRect>& screens)
+{
+    // A click is near the pointer: MATE's applet sends (0, 26) wherever the item is.
+    constexpr int nearby = 100;
+    const auto onScreen = [&screens](QPoint point) {
+        return std::any_of(screens.cbegin(), screens.cend(),
+                           [point](const QRect& screen) { return screen.contains(point); });
+    };
+    const auto isNear
+        = [](QPoint a, QPoint b) { return std::abs(a.x() - b.x()) <= nearby && std::abs(a.y() - b.y()) <= nearby; };
+    if (onScreen(given) && (!pointer || isNear(given, *pointer)))
+        return given;
+    const QPoint wanted = pointer.value_or(given);
+    if (onScreen(wanted) || screens.isEmpty())
+        return wanted;
+    const QRect& screen = screens.first();
+    return {std::clamp(wanted.x(), screen.left(), screen.right()),
+            std::clamp(wanted.y(), screen.top(), screen.bottom())};
+}
+
 void StatusNotifierItem::popUpMenu(int x, int y)
 {
-    if (m_fallback)
-        m_fallback->popUpMenu(x, y);
+    if (!m_fallback)
+        return;
+    QList<QRect> screens;
+    for (const QScreen* screen : QGuiApplication::screens())
+        screens.append(screen->geometry());
+    // The pointer's position is known on X11 only; on Wayland the compositor places popups.
+    const bool isPointerKnown = QGuiApplication::platformName() == u"xcb"_s;
+    const QPoint at = menuPosition({x, y}, isPointerKnown ? std::optional(QCursor::pos()) : std::nullopt, screens);
+    m_fallback->popUpMenu(at.x(), at.y());
 }
 
 void StatusNotifierItem::useActivationToken(const QString& token)

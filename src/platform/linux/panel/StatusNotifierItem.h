@@ -5,18 +5,22 @@
 #include "platform/linux/panel/HostStyle.h"
 
 #include <QDBusConnection>
+#include <QPoint>
 #include <QPointer>
+#include <QRect>
 #include <QTemporaryDir>
 #include <QTimer>
 
 #include <memory>
+#include <optional>
 
 class ExportedMenu;
 class QDBusServiceWatcher;
 
 /// The panel item as a StatusNotifierItem exported by this process, with its menu over DBusMenu.
 /// Registers with the panel's watcher, again whenever the watcher comes back, and shows the
-/// fallback item (given the same label, icons and menu) while there is no watcher at all.
+/// fallback item (given the same label, icons and menu) while there is no watcher, or one that
+/// no host reads. Counts as unseen when a few seconds after a change there is neither.
 class StatusNotifierItem : public StatusItem {
     Q_OBJECT
 public:
@@ -35,6 +39,10 @@ public:
     void setTitle(const QString& title) override;
     void setMenu(const QList<MenuItem>& items) override;
     void show() override;
+    bool isSeen() const override { return m_isSeen; }
+    /// How long the situation must hold before the item counts as unseen: a panel that restarts,
+    /// or a host that registers late, has this long.
+    static constexpr int seenDelayMs = 3000;
 
     QString id() const { return m_id; }
     QString serviceName() const { return m_serviceName; }
@@ -46,8 +54,12 @@ public:
     DBusImageList iconPixmap() const;
     bool isRegistered() const { return m_isRegistered; }
     bool isShowingFallback() const { return m_fallback && m_fallback->isVisible(); }
-    /// Opens the menu as a popup at a screen position, for hosts that ask the item to.
+    /// Opens the menu as a popup, for hosts that ask the item to: at the position they give, or
+    /// at the pointer where that position is implausible.
     void popUpMenu(int x, int y);
+    /// Where a menu asked for at `given` opens: there when it is on a screen and near the pointer
+    /// (where the pointer is known), else at the pointer, inside a screen.
+    static QPoint menuPosition(QPoint given, std::optional<QPoint> pointer, const QList<QRect>& screens);
     /// The token a host (Plasma 6) hands over with a click, so that a window the click opens may
     /// come to the front on Wayland: the next window raised uses it.
     void useActivationToken(const QString& token);
@@ -59,12 +71,16 @@ Q_SIGNALS:
 
 private Q_SLOTS:
     void onItemUnregistered(const QString& service);
+    void readHost();
 
 private:
     void onWatcherAppeared();
     void onWatcherGone();
     void registerWithWatcher();
     void updateFallback();
+    bool hasWatcher() const;
+    void checkSeenLater();
+    void checkSeen();
     void writeIcons();
     bool isShowingSymbolicIcon() const;
 
@@ -77,6 +93,10 @@ private:
     QList<QImage> m_icon;
     bool m_isShown = false;
     bool m_isRegistered = false;
+    // Whether the watcher says a host reads it; a watcher that does not say counts as having one.
+    bool m_hasHost = true;
+    bool m_isSeen = true;
+    QTimer m_seenCheck;
     HostStyle::Style m_hostStyle = HostStyle::Style::WidePicture;
     int m_iconGeneration = 0;
     QTemporaryDir m_iconDir;

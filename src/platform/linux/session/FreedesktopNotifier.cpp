@@ -36,16 +36,16 @@ void FreedesktopNotifier::listen()
     m_bus.connect(service, path, service, u"NotificationClosed"_s, this, SLOT(onClosed(uint, uint)));
 }
 
-void FreedesktopNotifier::notify(const Notice& notice, ActionHandler chosen)
+void FreedesktopNotifier::notify(const Notice& notice, ActionHandler chosen, std::function<void()> undelivered)
 {
-    if (m_isWaiting) {
-        m_log.error(
-            u"The notification server has not taken the last notice yet; \"%1\" is not sent"_s.arg(notice.summary));
-        return;
-    }
-    if (!m_bus.isConnected()) {
-        if (!std::exchange(m_hasSaidNoServer, true))
+    if (m_isWaiting || !m_bus.isConnected()) {
+        if (m_isWaiting)
+            m_log.error(
+                u"The notification server has not taken the last notice yet; \"%1\" is not sent"_s.arg(notice.summary));
+        else if (!std::exchange(m_hasSaidNoServer, true))
             m_log.error(u"No session bus: notices are not shown"_s);
+        if (undelivered)
+            undelivered();
         return;
     }
     if (chosen)
@@ -58,26 +58,29 @@ void FreedesktopNotifier::notify(const Notice& notice, ActionHandler chosen)
          << QVariantMap{{u"desktop-entry"_s, m_applicationId}} << -1;
     m_isWaiting = true;
     auto* watcher = new QDBusPendingCallWatcher(m_bus.asyncCall(call, static_cast<int>(replyTimeout.count())), this);
-    connect(watcher, &QDBusPendingCallWatcher::finished, this,
-            [this, watcher, chosen = std::move(chosen), summary = notice.summary] {
-                watcher->deleteLater();
-                m_isWaiting = false;
-                const QDBusPendingReply<uint> reply = *watcher;
-                if (reply.isError()) {
-                    const QDBusError::ErrorType type = reply.error().type();
-                    if (type != QDBusError::ServiceUnknown)
-                        m_log.error(
-                            u"The notification server did not show \"%1\": %2"_s.arg(summary, reply.error().message()));
-                    else if (!std::exchange(m_hasSaidNoServer, true))
-                        m_log.error(u"No notification server on the session bus: notices are not shown"_s);
-                    return;
-                }
-                if (!chosen)
-                    return;
-                m_handlers[reply.value()] = chosen;
-                if (m_handlers.size() > maximumHandlers)
-                    m_handlers.erase(m_handlers.begin());
-            });
+    connect(
+        watcher, &QDBusPendingCallWatcher::finished, this,
+        [this, watcher, chosen = std::move(chosen), undelivered = std::move(undelivered), summary = notice.summary] {
+            watcher->deleteLater();
+            m_isWaiting = false;
+            const QDBusPendingReply<uint> reply = *watcher;
+            if (reply.isError()) {
+                const QDBusError::ErrorType type = reply.error().type();
+                if (type != QDBusError::ServiceUnknown)
+                    m_log.error(
+                        u"The notification server did not show \"%1\": %2"_s.arg(summary, reply.error().message()));
+                else if (!std::exchange(m_hasSaidNoServer, true))
+                    m_log.error(u"No notification server on the session bus: notices are not shown"_s);
+                if (undelivered)
+                    undelivered();
+                return;
+            }
+            if (!chosen)
+                return;
+            m_handlers[reply.value()] = chosen;
+            if (m_handlers.size() > maximumHandlers)
+                m_handlers.erase(m_handlers.begin());
+        });
 }
 
 void FreedesktopNotifier::onActionInvoked(uint id, const QString& key)

@@ -22,7 +22,7 @@ public:
     FreedesktopNotifier(QDBusConnection bus, QString applicationId, QString iconPath, ErrorLog& log,
                         QObject* parent = nullptr);
 
-    void notify(const Notice& notice, ActionHandler chosen = {}) override;
+    void notify(const Notice& notice, ActionHandler chosen = {}, std::function<void()> undelivered = {}) override;
 
 private Q_SLOTS:
     void onActionInvoked(uint id, const QString& key);

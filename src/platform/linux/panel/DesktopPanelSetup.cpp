@@ -1,0 +1,127 @@
+#include "platform/linux/panel/DesktopPanelSetup.h"
+
+#include <QDBusConnectionInterface>
+#include <QDBusPendingCallWatcher>
+#include <QDBusVariant>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+const QString kShell = u"org.gnome.Shell.Extensions"_s;
+const QString kShellPath = u"/org/gnome/Shell/Extensions"_s;
+// GNOME Shell's ExtensionState.
+constexpr int kEnabled = 1;
+
+QVariantMap info(const QDBusMessage& reply)
+{
+    return reply.type() == QDBusMessage::ReplyMessage ? qdbus_cast<QVariantMap>(reply.arguments().value(0))
+                                                      : QVariantMap();
+}
+
+} // namespace
+
+const QStringList DesktopPanelSetup::extensionIds
+    = {u"appindicatorsupport@rgcjonas.gmail.com"_s, u"ubuntu-appindicators@ubuntu.com"_s};
+
+DesktopPanelSetup::DesktopPanelSetup(QDBusConnection bus, QObject* parent)
+    : PanelSetup(parent)
+    , m_bus(std::move(bus))
+{
+}
+
+void DesktopPanelSetup::call(const QString& method, const QVariantList& arguments, Answer answer,
+                             const QString& interface)
+{
+    QDBusMessage message
+        = QDBusMessage::createMethodCall(kShell, kShellPath, interface.isEmpty() ? kShell : interface, method);
+    message.setArguments(arguments);
+    auto* pending = new QDBusPendingCallWatcher(m_bus.asyncCall(message, 5000), this);
+    connect(pending, &QDBusPendingCallWatcher::finished, this, [pending, answer = std::move(answer)] {
+        pending->deleteLater();
+        answer(pending->reply());
+    });
+}
+
+void DesktopPanelSetup::advise()
+{
+    m_extension.clear();
+    if (m_bus.interface() && m_bus.interface()->isServiceRegistered(kShell)) {
+        adviseOn(0);
+        return;
+    }
+    // Sent from the event loop, as the shell's answers are.
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            Q_EMIT advised({u"This desktop's panel has no system tray or status notifier area. Add one to the panel, "
+                            "or run \"tavrink --print\" in a terminal to see the addresses."_s,
+                            {}});
+        },
+        Qt::QueuedConnection);
+}
+
+void DesktopPanelSetup::adviseOn(qsizetype index)
+{
+    if (index == extensionIds.size()) {
+        Q_EMIT advised({u"GNOME shows panel icons only with its AppIndicator extension. Install it (on Debian and "
+                        "Ubuntu, the package gnome-shell-extension-appindicator), then log out and in again."_s,
+                        {}});
+        return;
+    }
+    call(u"GetExtensionInfo"_s, {extensionIds.at(index)}, [this, index](const QDBusMessage& reply) {
+        const QVariantMap extension = info(reply);
+        if (extension.isEmpty()) {
+            adviseOn(index + 1);
+            return;
+        }
+        m_extension = extensionIds.at(index);
+        call(
+            u"Get"_s, {kShell, u"UserExtensionsEnabled"_s},
+            [this, extension](const QDBusMessage& enabled) {
+                const bool isAllowed = enabled.type() != QDBusMessage::ReplyMessage
+                    || qdbus_cast<QDBusVariant>(enabled.arguments().value(0)).variant().toBool();
+                if (extension.value(u"state"_s).toInt() == kEnabled && isAllowed) {
+                    Q_EMIT advised({u"GNOME's AppIndicator extension is on but shows no icons yet. Logging out and in "
+                                    "again usually mends it."_s,
+                                    {}});
+                    return;
+                }
+                Q_EMIT advised(
+                    {u"GNOME shows panel icons through its AppIndicator extension, which is turned off. Turn "
+                     "it on to see Tavrink in the top bar."_s,
+                     u"Turn On"_s});
+            },
+            u"org.freedesktop.DBus.Properties"_s);
+    });
+}
+
+void DesktopPanelSetup::change()
+{
+    if (m_extension.isEmpty()) {
+        Q_EMIT changed(u"There is nothing Tavrink can turn on here."_s);
+        return;
+    }
+    // Extensions as a whole may be off (GNOME's Extensions app has a switch for that): on first.
+    call(
+        u"Set"_s, {kShell, u"UserExtensionsEnabled"_s, QVariant::fromValue(QDBusVariant(true))},
+        [this](const QDBusMessage&) { enableExtension(); }, u"org.freedesktop.DBus.Properties"_s);
+}
+
+void DesktopPanelSetup::enableExtension()
+{
+    call(u"EnableExtension"_s, {m_extension}, [this](const QDBusMessage&) {
+        // What the shell says it did is not taken on trust: the extension's state is read back.
+        call(u"GetExtensionInfo"_s, {m_extension}, [this](const QDBusMessage& reply) {
+            const QVariantMap extension = info(reply);
+            if (extension.value(u"state"_s).toInt() == kEnabled)
+                Q_EMIT changed({});
+            else
+                Q_EMIT changed(extension.isEmpty() ? u"GNOME's AppIndicator extension is no longer installed."_s
+                                                   : u"GNOME did not turn its AppIndicator extension on (%1)."_s.arg(
+                                                       extension.value(u"error"_s).toString().isEmpty()
+                                                           ? u"state %1"_s.arg(extension.value(u"state"_s).toInt())
+                                                           : extension.value(u"error"_s).toString()));
+        });
+    });
+}
