@@ -8,8 +8,10 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-const QString kShell = u"org.gnome.Shell.Extensions"_s;
-const QString kShellPath = u"/org/gnome/Shell/Extensions"_s;
+// GNOME Shell's own name, and its interface for extensions.
+const QString kShell = u"org.gnome.Shell"_s;
+const QString kShellPath = u"/org/gnome/Shell"_s;
+const QString kExtensions = u"org.gnome.Shell.Extensions"_s;
 // GNOME Shell's ExtensionState.
 constexpr int kEnabled = 1;
 
@@ -34,7 +36,7 @@ void DesktopPanelSetup::call(const QString& method, const QVariantList& argument
                              const QString& interface)
 {
     QDBusMessage message
-        = QDBusMessage::createMethodCall(kShell, kShellPath, interface.isEmpty() ? kShell : interface, method);
+        = QDBusMessage::createMethodCall(kShell, kShellPath, interface.isEmpty() ? kExtensions : interface, method);
     message.setArguments(arguments);
     auto* pending = new QDBusPendingCallWatcher(m_bus.asyncCall(message, 5000), this);
     connect(pending, &QDBusPendingCallWatcher::finished, this, [pending, answer = std::move(answer)] {
@@ -77,7 +79,7 @@ void DesktopPanelSetup::adviseOn(qsizetype index)
         }
         m_extension = extensionIds.at(index);
         call(
-            u"Get"_s, {kShell, u"UserExtensionsEnabled"_s},
+            u"Get"_s, {kExtensions, u"UserExtensionsEnabled"_s},
             [this, extension](const QDBusMessage& enabled) {
                 const bool isAllowed = enabled.type() != QDBusMessage::ReplyMessage
                     || qdbus_cast<QDBusVariant>(enabled.arguments().value(0)).variant().toBool();
@@ -104,7 +106,7 @@ void DesktopPanelSetup::change()
     }
     // Extensions as a whole may be off (GNOME's Extensions app has a switch for that): on first.
     call(
-        u"Set"_s, {kShell, u"UserExtensionsEnabled"_s, QVariant::fromValue(QDBusVariant(true))},
+        u"Set"_s, {kExtensions, u"UserExtensionsEnabled"_s, QVariant::fromValue(QDBusVariant(true))},
         [this](const QDBusMessage&) { enableExtension(); }, u"org.freedesktop.DBus.Properties"_s);
 }
 
