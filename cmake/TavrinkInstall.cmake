@@ -44,6 +44,9 @@ install(FILES "${staging}/com.kelvandrosi.Tavrink.service" DESTINATION "${CMAKE_
     ${component})
 install(FILES "${PROJECT_SOURCE_DIR}/resources/share/com.kelvandrosi.Tavrink.png"
     DESTINATION "${CMAKE_INSTALL_DATADIR}/icons/hicolor/256x256/apps" ${component})
+# In the system's icon theme, Plasma draws the panel icon in its panel's colours in every look.
+install(FILES "${PROJECT_SOURCE_DIR}/resources/share/icons/hicolor/scalable/status/tavrink-symbolic.svg"
+    DESTINATION "${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/status" ${component})
 install(FILES "${staging}/com.kelvandrosi.Tavrink.metainfo.xml" DESTINATION "${CMAKE_INSTALL_DATADIR}/metainfo"
     ${component})
 install(FILES "${staging}/tavrink.1.gz" DESTINATION "${CMAKE_INSTALL_MANDIR}/man1" ${component})

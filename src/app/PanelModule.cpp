@@ -98,7 +98,12 @@ int runPanel(int argc, char* argv[], const CommandLine::Options& options)
     AppDelegate delegate({[&translocation] { return translocation.offerToRelocate(); },
                           [&translocation] { return translocation.offerUserInstall(); }, &instance,
                           [&tavrink] { tavrink.openSettingsWindow(); }, [&updates] { updates.start(); }, bundle,
-                          [&desktopEntry] { return desktopEntry.registerCopy(); }, &desktopLog});
+                          [&desktopEntry, &statusItem] {
+                              const std::optional<QString> error = desktopEntry.registerCopy();
+                              statusItem.findInstalledIcon();
+                              return error;
+                          },
+                          &desktopLog});
     SignalNotifier signals({SIGINT, SIGTERM});
     QObject::connect(&signals, &SignalNotifier::received, &app, quit);
     QObject::connect(&tavrink, &TavrinkApp::quitRequested, &app, quit);

@@ -11,7 +11,9 @@ here=$(cd "$(dirname "$0")" && pwd)
 source "$here/../util/e2e.sh"
 host=tavrinkdesk
 # desktop look
-looks=("plasma light" "plasma dark" "lxqt light" "lxqt dark")
+looks=("plasma light" "plasma dark" "plasma twilight" "lxqt light" "lxqt dark")
+# TAVRINK_LOOKS="plasma twilight" tries one look alone.
+[ -z "${TAVRINK_LOOKS:-}" ] || mapfile -t looks < <(tr ',' '\n' <<<"$TAVRINK_LOOKS")
 
 if [ "${1:-}" != --inner ]; then
     require "for UTS and PID namespaces" Xvfb plasmashell lxqt-panel tesseract import xdotool xclip \

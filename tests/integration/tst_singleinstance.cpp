@@ -151,6 +151,8 @@ private Q_SLOTS:
         QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(entry), 5000);
         const QByteArray text = readFile(entry);
         QVERIFY2(text.contains("\nExec=" + QFile::encodeName(tavrink()) + " %u\n"), text.constData());
+        // The panel icon goes into the user's icon theme, where Plasma finds it by name.
+        QVERIFY(QFile::exists(m_config.filePath(u"data/icons/hicolor/scalable/status/tavrink-symbolic.svg"_s)));
         // Started again, the same copy writes nothing new and no second entry.
         const QDateTime written = QFileInfo(entry).lastModified();
         QCOMPARE(launch({}).first, 0);

@@ -6,7 +6,7 @@
 # in its popup, and no applets of Plasma's own, so that only the items of programs change it.
 # kded's statusnotifierwatcher module is the watcher (kded5 or kded6, whichever is there);
 # kactivitymanagerd, which plasmashell needs before it loads a layout, starts by D-Bus activation.
-start_plasma() { # light|dark
+start_plasma() { # light|dark|twilight (the dark Plasma style over the light colours)
     # The tray adds every applet of its own that it does not know yet: all are known, none wanted.
     local applets
     # Plasma 5 marks them X-Plasma-NotificationArea, Plasma 6 by their X-Plasma-NotificationAreaCategory.
@@ -42,10 +42,8 @@ extraItems=org.kde.tavrink.none
 knownItems=$applets
 showAllItems=true
 LAYOUT
-    if [ "$1" = dark ]; then
-        cp /usr/share/color-schemes/BreezeDark.colors "$XDG_CONFIG_HOME/kdeglobals"
-        printf '[Theme]\nname=breeze-dark\n' >"$XDG_CONFIG_HOME/plasmarc"
-    fi
+    [ "$1" != dark ] || cp /usr/share/color-schemes/BreezeDark.colors "$XDG_CONFIG_HOME/kdeglobals"
+    [ "$1" = light ] || printf '[Theme]\nname=breeze-dark\n' >"$XDG_CONFIG_HOME/plasmarc"
     export QT_QUICK_BACKEND=software XDG_CURRENT_DESKTOP=KDE
     dbus-update-activation-environment DISPLAY HOME XDG_CONFIG_HOME XDG_RUNTIME_DIR QT_QUICK_BACKEND XDG_CURRENT_DESKTOP
     local kded

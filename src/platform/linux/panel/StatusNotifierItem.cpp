@@ -22,6 +22,7 @@
 #include <QImage>
 #include <QPainter>
 #include <QScreen>
+#include <QStandardPaths>
 
 #include <algorithm>
 
@@ -146,6 +147,7 @@ void StatusNotifierItem::show()
     if (m_isShown)
         return;
     m_isShown = true;
+    findInstalledIcon();
     m_bus.registerObject(QString::fromLatin1(itemPath), this, QDBusConnection::ExportAdaptors);
     m_bus.registerObject(QString::fromLatin1(menuPath), m_menu, QDBusConnection::ExportAdaptors);
     m_bus.registerService(m_serviceName);
@@ -153,6 +155,14 @@ void StatusNotifierItem::show()
         onWatcherAppeared();
     else
         updateFallback();
+}
+
+void StatusNotifierItem::findInstalledIcon()
+{
+    const bool isInstalled = !m_iconTheme.isEmpty()
+        && !QStandardPaths::locate(QStandardPaths::GenericDataLocation, u"icons"_s + kSymbolicIconFile).isEmpty();
+    if (std::exchange(m_isIconInstalled, isInstalled) != isInstalled && m_isShown)
+        Q_EMIT appearanceChanged();
 }
 
 bool StatusNotifierItem::hasWatcher() const
@@ -178,7 +188,11 @@ QString StatusNotifierItem::iconName() const
 
 QString StatusNotifierItem::iconThemePath() const
 {
-    return isShowingSymbolicIcon() ? m_iconTheme : m_iconDir.path();
+    // Plasma colours an icon found through the item's own theme folder as the application colour
+    // scheme says, and one from its own icon theme as its panel: the two differ in Breeze Twilight.
+    if (isShowingSymbolicIcon())
+        return m_isIconInstalled ? QString() : m_iconTheme;
+    return m_iconDir.path();
 }
 
 DBusImageList StatusNotifierItem::iconPixmap() const

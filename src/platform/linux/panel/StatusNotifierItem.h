@@ -48,6 +48,9 @@ public:
     QString serviceName() const { return m_serviceName; }
     QString label() const { return m_label; }
     QString title() const { return m_title; }
+    /// Looks again whether the symbolic icon is installed in the desktop's own icon theme; there,
+    /// a host that draws it finds it by name alone, and colours it as its own icons.
+    void findInstalledIcon();
     /// A themed icon name under iconThemePath(); empty when the pixmap is to be shown instead.
     QString iconName() const;
     QString iconThemePath() const;
@@ -92,6 +95,7 @@ private:
     QString m_title;
     QList<QImage> m_icon;
     bool m_isShown = false;
+    bool m_isIconInstalled = false;
     bool m_isRegistered = false;
     // Whether the watcher says a host reads it; a watcher that does not say counts as having one.
     bool m_hasHost = true;

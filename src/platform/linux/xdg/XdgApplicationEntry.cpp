@@ -83,5 +83,13 @@ std::optional<QString> XdgApplicationEntry::registerCopy()
     const auto serviceWritten = writeIfChanged(serviceFilePath(), service);
     if (const auto* error = std::get_if<QString>(&serviceWritten))
         return *error;
+    // The panel icon in the user's icon theme, where a host that looks it up by name finds it.
+    const QString symbolic = u"/icons/hicolor/scalable/status/tavrink-symbolic.svg"_s;
+    QFile icon(m_bundle + u"/share"_s + symbolic);
+    if (!icon.open(QIODevice::ReadOnly))
+        return u"Could not read %1: %2."_s.arg(icon.fileName(), icon.errorString());
+    const auto iconWritten = writeIfChanged(m_dataFolder + symbolic, icon.read(256 * 1024));
+    if (const auto* error = std::get_if<QString>(&iconWritten))
+        return *error;
     return std::nullopt;
 }
