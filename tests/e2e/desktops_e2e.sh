@@ -11,7 +11,7 @@ here=$(cd "$(dirname "$0")" && pwd)
 source "$here/../util/e2e.sh"
 host=tavrinkdesk
 # desktop look
-looks=("plasma light" "plasma dark" "plasma twilight" "lxqt light" "lxqt dark")
+looks=("plasma light" "plasma dark" "plasma twilight" "lxqt light" "lxqt dark" "mate default")
 # TAVRINK_LOOKS="plasma twilight" tries one look alone.
 [ -z "${TAVRINK_LOOKS:-}" ] || mapfile -t looks < <(tr ',' '\n' <<<"$TAVRINK_LOOKS")
 
@@ -81,6 +81,10 @@ first_row() { { OCR_LIGHT=1 ocr "$screen"; ocr "$screen"; } | grep -m1 -oE '(Hos
 read -r rx ry <<<"$(OCR_LIGHT=1 locate "$screen" "^Hostname")" || true
 [ -n "${rx:-}" ] || read -r rx ry <<<"$(locate "$screen" "^Hostname")" || true
 [ -n "${rx:-}" ] || fail "$2: the hostname row was not found on the screen"
+# The menu opens at the item, wherever the host says the click was (MATE says 0, 26): its first
+# row is within 100 px of the item's height, and within a menu's width of it across.
+((ry - y < 100 && y - ry < 100 && rx - x < 400 && x - rx < 400)) ||
+    fail "$2: the menu opened at $rx,$ry, far from the item at $x,$y"
 glide "$rx" "$ry"
 xdotool click 1
 until_true clipboard_is "$host" || fail "$2: choosing the hostname row did not copy '$host'"

@@ -76,3 +76,12 @@ PANEL
     pids+=("$(start lxqt-panel)")
     until_true host_registered || fail "lxqt-panel did not register as a host"
 }
+start_mate() { # default
+    # MATE's own default layout: the notification area (watcher and host in one) on the top panel.
+    # gsettings keeps what the panel writes in this session's own dconf.
+    # Its applets are D-Bus services of their own, started by the bus: they need the display.
+    dbus-update-activation-environment DISPLAY HOME XDG_CONFIG_HOME XDG_RUNTIME_DIR
+    pids+=("$(start marco --no-composite)")
+    pids+=("$(start mate-panel)")
+    TRIES=120 until_true host_registered || fail "mate-panel's notification area did not register as a host"
+}
