@@ -85,3 +85,16 @@ start_mate() { # default
     pids+=("$(start mate-panel)")
     TRIES=120 until_true host_registered || fail "mate-panel's notification area did not register as a host"
 }
+start_cinnamon() { # default
+    # Cinnamon draws with software GL under Xvfb; its panel is at the bottom. xapp-sn-watcher,
+    # which its session autostarts, is the watcher and hands items to the panel's applet.
+    export LIBGL_ALWAYS_SOFTWARE=1 XDG_CURRENT_DESKTOP=X-Cinnamon
+    dbus-update-activation-environment DISPLAY HOME XDG_CONFIG_HOME XDG_RUNTIME_DIR LIBGL_ALWAYS_SOFTWARE \
+        XDG_CURRENT_DESKTOP
+    panel=1024x40+0+660
+    pids+=("$(start cinnamon)")
+    TRIES=120 until_true dbus-send --session --print-reply --dest=org.Cinnamon /org/Cinnamon \
+        org.freedesktop.DBus.Peer.Ping >/dev/null 2>&1 || fail "Cinnamon did not start"
+    pids+=("$(start /usr/libexec/xapps/sn-watcher/xapp-sn-watcher)")
+    TRIES=120 until_true host_registered || fail "xapp-sn-watcher did not register a host"
+}
