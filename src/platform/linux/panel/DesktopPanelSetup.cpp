@@ -48,19 +48,22 @@ void DesktopPanelSetup::call(const QString& method, const QVariantList& argument
 void DesktopPanelSetup::advise()
 {
     m_extension.clear();
-    if (m_bus.interface() && m_bus.interface()->isServiceRegistered(kShell)) {
-        adviseOn(0);
-        return;
-    }
-    // Sent from the event loop, as the shell's answers are.
-    QMetaObject::invokeMethod(
-        this,
-        [this] {
-            Q_EMIT advised({u"This desktop's panel has no system tray or status notifier area. Add one to the panel, "
-                            "or run \"tavrink --print\" in a terminal to see the addresses."_s,
-                            {}});
+    const auto elsewhere = [this] {
+        Q_EMIT advised({u"This desktop's panel has no system tray or status notifier area. Add one to the panel, "
+                        "or run \"tavrink --print\" in a terminal to see the addresses."_s,
+                        {}});
+    };
+    // GNOME Shell is the one that reports its version for extensions; other window managers built
+    // on the same parts (Budgie's) may own its bus name without being it.
+    call(
+        u"Get"_s, {kExtensions, u"ShellVersion"_s},
+        [this, elsewhere](const QDBusMessage& version) {
+            if (version.type() == QDBusMessage::ReplyMessage)
+                adviseOn(0);
+            else
+                elsewhere();
         },
-        Qt::QueuedConnection);
+        u"org.freedesktop.DBus.Properties"_s);
 }
 
 void DesktopPanelSetup::adviseOn(qsizetype index)
