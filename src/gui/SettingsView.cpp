@@ -124,13 +124,9 @@ QWidget* SettingsView::form()
     rows->addWidget(caption(u"Lists the address of each network interface — Wi-Fi, Ethernet, and any virtual adapters. "
                             u"Turn off if virtual machines or containers make the menu long."_s,
                             group));
-    // A part of the local addresses: set in under them, and greyed out while they are hidden.
-    auto* virtualRow = new QHBoxLayout;
-    virtualRow->addSpacing(24);
-    virtualRow->addWidget(m_showVirtual = settingSwitch(u"Show container and virtual machine networks"_s,
-                                                        SettingsKey::showVirtualNetworks, true));
-    rows->addSpacing(4);
-    rows->addLayout(virtualRow);
+    // A part of the local addresses: greyed out while they are hidden.
+    m_showVirtual = dependentSwitch(
+        *rows, settingSwitch(u"Show container and virtual machine networks"_s, SettingsKey::showVirtualNetworks, true));
     rows->addSpacing(8);
     m_launchAtLogin = new QCheckBox(u"Launch at login"_s, group);
     connect(m_launchAtLogin, &QCheckBox::clicked, this, &SettingsView::onLaunchAtLoginFlipped);
@@ -156,14 +152,22 @@ QWidget* SettingsView::publicAddressForm()
     rows->addWidget(caption(u"Asks public echo services over HTTPS which address the internet sees, IPv4 and, where "
                             u"the network has it, IPv6. When off, nothing is sent to them."_s,
                             group));
-    // Needs the lookups: set in under them, and greyed out while they are off.
-    auto* notifyRow = new QHBoxLayout;
-    notifyRow->addSpacing(24);
-    notifyRow->addWidget(m_notifyChange = settingSwitch(u"Notify when the public address changes"_s,
-                                                        SettingsKey::notifyPublicAddressChange, false));
-    rows->addSpacing(4);
-    rows->addLayout(notifyRow);
+    // Needs the lookups: greyed out while they are off.
+    m_notifyChange = dependentSwitch(
+        *rows,
+        settingSwitch(u"Notify when the public address changes"_s, SettingsKey::notifyPublicAddressChange, false));
     return group;
+}
+
+QCheckBox* SettingsView::dependentSwitch(QVBoxLayout& rows, QCheckBox* box)
+{
+    // Set in under the switch it depends on.
+    auto* row = new QHBoxLayout;
+    row->addSpacing(24);
+    row->addWidget(box);
+    rows.addSpacing(4);
+    rows.addLayout(row);
+    return box;
 }
 
 QCheckBox* SettingsView::settingSwitch(const QString& text, const QString& key, bool fallback)

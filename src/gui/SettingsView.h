@@ -9,6 +9,7 @@ class HostnameModel;
 class LoginItemService;
 class QCheckBox;
 class QLabel;
+class QVBoxLayout;
 class QWidget;
 class StatusItem;
 
@@ -53,6 +54,7 @@ private:
     QWidget* form();
     QWidget* publicAddressForm();
     QCheckBox* settingSwitch(const QString& text, const QString& key, bool fallback);
+    static QCheckBox* dependentSwitch(QVBoxLayout& rows, QCheckBox* box);
     void followSettings();
     void followPanel();
     void onLaunchAtLoginFlipped(bool isWanted);
