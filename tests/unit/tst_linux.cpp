@@ -118,6 +118,7 @@ private Q_SLOTS:
                                                 "ayatana-indicator-application-service"_s}
                                  << Style::Label;
         QTest::newRow("gnome shell") << QStringList{u"/usr/bin/gnome-shell"_s} << Style::Label;
+        QTest::newRow("mate") << QStringList{u"/usr/libexec/mate-panel/notification-area-applet"_s} << Style::Label;
         QTest::newRow("xfce systray") << QStringList{wrapper, plugins + u"libsystray.so"_s, u"2"_s}
                                       << Style::SquarePicture;
         QTest::newRow("xfce, another plugin")

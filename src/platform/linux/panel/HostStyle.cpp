@@ -10,8 +10,9 @@ namespace HostStyle {
 
 Style of(const QStringList& commandLine)
 {
+    // MATE's notification area applet is its watcher, and draws the label (1.28 draws a picture too).
     static const QStringList labelHosts{u"ayatana-indicator-application-service"_s, u"indicator-application-service"_s,
-                                        u"gnome-shell"_s};
+                                        u"gnome-shell"_s, u"notification-area-applet"_s};
     // Plasma's watcher lives in kded; LXQt's is the panel itself; xfce4-panel's systray plugin
     // runs in the panel's plugin wrapper.
     static const QStringList recolouringHosts{u"kded5"_s, u"kded6"_s};
