@@ -83,9 +83,12 @@ std::optional<QString> XdgApplicationEntry::registerCopy()
     const auto serviceWritten = writeIfChanged(serviceFilePath(), service);
     if (const auto* error = std::get_if<QString>(&serviceWritten))
         return *error;
-    // The panel icon in the user's icon theme, where a host that looks it up by name finds it.
+    // The panel icon in the user's icon theme, where a host that looks it up by name finds it
+    // (a bundle without one has nothing to offer).
     const QString symbolic = u"/icons/hicolor/scalable/status/tavrink-symbolic.svg"_s;
     QFile icon(m_bundle + u"/share"_s + symbolic);
+    if (!icon.exists())
+        return std::nullopt;
     if (!icon.open(QIODevice::ReadOnly))
         return u"Could not read %1: %2."_s.arg(icon.fileName(), icon.errorString());
     const auto iconWritten = writeIfChanged(m_dataFolder + symbolic, icon.read(256 * 1024));
