@@ -18,6 +18,7 @@
 #include "platform/linux/net/TailscaleLocalApi.h"
 #include "platform/linux/panel/DesktopPanelSetup.h"
 #include "platform/linux/panel/StatusNotifierItem.h"
+#include "platform/linux/panel/XEmbedTray.h"
 #include "platform/linux/session/DBusSingleInstance.h"
 #include "platform/linux/session/FreedesktopNotifier.h"
 #include "platform/linux/session/LinuxBundleReplacer.h"
@@ -72,7 +73,8 @@ int runPanel(int argc, char* argv[], const CommandLine::Options& options)
     const QString bundle = BundleInfo::bundlePath();
     Parts parts(options);
     StatusNotifierItem statusItem(QDBusConnection::sessionBus(), applicationId,
-                                  BundleInfo::resourcesPath() + u"/icons"_s, std::make_unique<ClassicTrayIcon>());
+                                  BundleInfo::resourcesPath() + u"/icons"_s,
+                                  std::make_unique<ClassicTrayIcon>(std::make_unique<XEmbedTray>()));
     JournalErrorLog clipboardLog{"com.kelvandrosi.TavrinkMac", "clipboard"};
     WaylandClipboard clipboard(std::make_unique<QtClipboard>(), clipboardLog);
     XdgAutostartLoginItem loginItems(XdgAutostartLoginItem::standardAutostartFolder(), BundleInfo::currentExecutable(),

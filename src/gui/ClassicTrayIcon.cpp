@@ -2,15 +2,19 @@
 
 #include "gui/QMenuRenderer.h"
 
-#include <QCursor>
-#include <QIcon>
-#include <QImage>
 #include <QMenu>
-#include <QSystemTrayIcon>
+#include <QToolTip>
 
-ClassicTrayIcon::ClassicTrayIcon(QObject* parent)
+ClassicTrayIcon::ClassicTrayIcon(std::unique_ptr<TrayDock> dock, QObject* parent)
     : FallbackStatusItem(parent)
+    , m_dock(std::move(dock))
 {
+    // Any click opens the menu: the item is a menu, as it is in a StatusNotifier host.
+    connect(m_dock.get(), &TrayDock::pressed, this, [this](int x, int y) { menu().popup(QPoint(x, y)); });
+    connect(m_dock.get(), &TrayDock::pointerRested, this,
+            [this](int x, int y) { QToolTip::showText(QPoint(x, y), m_title); });
+    connect(m_dock.get(), &TrayDock::pointerLeft, this, [] { QToolTip::hideText(); });
+    connect(m_dock.get(), &TrayDock::availabilityChanged, this, &FallbackStatusItem::availabilityChanged);
 }
 
 ClassicTrayIcon::~ClassicTrayIcon() = default;
@@ -35,8 +39,6 @@ void ClassicTrayIcon::setApplicationIcon(const QByteArray& png)
 void ClassicTrayIcon::setTitle(const QString& title)
 {
     m_title = title;
-    if (m_tray)
-        m_tray->setToolTip(title);
 }
 
 void ClassicTrayIcon::setMenu(const QList<MenuItem>& items)
@@ -62,33 +64,25 @@ QMenu& ClassicTrayIcon::menu()
 
 bool ClassicTrayIcon::isAvailable() const
 {
-    return QSystemTrayIcon::isSystemTrayAvailable();
+    return m_dock->isAvailable();
 }
 
 void ClassicTrayIcon::show()
 {
-    if (m_tray)
-        return;
-    m_tray = std::make_unique<QSystemTrayIcon>();
-    m_tray->setContextMenu(&menu());
-    // A left click opens the menu too: the item is a menu, as it is in a StatusNotifier host.
-    connect(m_tray.get(), &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
-        if (reason == QSystemTrayIcon::Trigger)
-            menu().popup(QCursor::pos());
-    });
-    m_tray->setToolTip(m_title);
+    m_isShown = true;
     updateIcon();
-    m_tray->show();
+    m_dock->show();
 }
 
 void ClassicTrayIcon::hide()
 {
-    m_tray.reset();
+    m_isShown = false;
+    m_dock->hide();
 }
 
 bool ClassicTrayIcon::isVisible() const
 {
-    return m_tray && m_tray->isVisible();
+    return m_dock->isVisible();
 }
 
 void ClassicTrayIcon::popUpMenu(int x, int y)
@@ -98,16 +92,8 @@ void ClassicTrayIcon::popUpMenu(int x, int y)
 
 void ClassicTrayIcon::updateIcon()
 {
-    if (!m_tray)
+    if (!m_isShown)
         return;
     // The coloured application icon shows on light and dark trays; the template only if there is none.
-    QIcon icon;
-    const QImage application = QImage::fromData(m_applicationIcon, "PNG");
-    if (!application.isNull()) {
-        icon.addPixmap(QPixmap::fromImage(application));
-    } else {
-        for (const QByteArray& png : std::as_const(m_icon))
-            icon.addPixmap(QPixmap::fromImage(QImage::fromData(png, "PNG")));
-    }
-    m_tray->setIcon(icon);
+    m_dock->setPicture(m_applicationIcon.isEmpty() ? m_icon : QList<QByteArray>{m_applicationIcon});
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/StatusItem.h"
+#include "platform/TrayDock.h"
 
 #include <QByteArray>
 #include <QList>
@@ -8,16 +9,15 @@
 #include <memory>
 
 class QMenu;
-class QSystemTrayIcon;
 
-/// The panel item as a classic (XEmbed) tray icon with the menu as a QMenu, for desktops whose
-/// panel has no StatusNotifier host. An XEmbed tray may be light or dark and cannot draw text,
-/// so it shows the coloured application icon, and the hostname in its tooltip. Nothing is drawn
-/// or built before it is shown or its menu opened: most panels never need it.
+/// The panel item as a classic tray icon (in the tray the dock gives) with the menu as a QMenu,
+/// for desktops whose panel has no StatusNotifier host. A classic tray may be light or dark and
+/// cannot draw text, so it shows the coloured application icon, and the hostname in its tooltip.
+/// Nothing is drawn or built before it is shown or its menu opened: most panels never need it.
 class ClassicTrayIcon : public FallbackStatusItem {
     Q_OBJECT
 public:
-    explicit ClassicTrayIcon(QObject* parent = nullptr);
+    explicit ClassicTrayIcon(std::unique_ptr<TrayDock> dock, QObject* parent = nullptr);
     ~ClassicTrayIcon() override;
 
     void setLabel(const QString& text) override;
@@ -42,5 +42,6 @@ private:
     QByteArray m_applicationIcon;
     QList<MenuItem> m_items;
     std::unique_ptr<QMenu> m_menu; // made, and kept current, once it is needed
-    std::unique_ptr<QSystemTrayIcon> m_tray;
+    std::unique_ptr<TrayDock> m_dock;
+    bool m_isShown = false;
 };

@@ -50,4 +50,8 @@ public:
     virtual bool isVisible() const = 0;
     /// Opens the menu at a screen position.
     virtual void popUpMenu(int x, int y) = 0;
+
+Q_SIGNALS:
+    /// A place to show it came or went.
+    void availabilityChanged();
 };

@@ -16,8 +16,10 @@
 
 #include <QClipboard>
 #include <QDBusArgument>
+#include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QElapsedTimer>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -152,7 +154,8 @@ private Q_SLOTS:
 
     // An item no panel can show is told of once: a watcher that no host reads is no watcher, and
     // the tray icon stands in where there is a tray; where there is none either, one notice (on
-    // standard error and in the journal without a server), whose button never loops.
+    // standard error and in the journal without a server), whose button never loops. The real
+    // indicator service's watcher says it has a host, and has none on Budgie.
     void anItemNoPanelShowsIsToldOfOnce_data()
     {
         QTest::addColumn<QString>("watcher");
@@ -165,6 +168,9 @@ private Q_SLOTS:
         QTest::newRow("a watcher without a host, no tray") << u"no host"_s << false << true << false << false;
         QTest::newRow("a host that registers late") << u"late host"_s << false << true << true << false;
         QTest::newRow("no watcher, no tray, no server") << u"none"_s << false << false << false << false;
+        QTest::newRow("the indicators' watcher on Budgie, a tray") << u"Budgie:GNOME"_s << true << true << true << true;
+        QTest::newRow("the indicators' watcher on Budgie, no tray") << u"Budgie"_s << false << true << false << false;
+        QTest::newRow("the indicators' watcher on xfce, no tray") << u"XFCE"_s << false << true << true << false;
     }
     void anItemNoPanelShowsIsToldOfOnce()
     {
@@ -175,10 +181,25 @@ private Q_SLOTS:
         QFETCH(bool, isTrayShown);
         m_app.reset();
         m_item.reset();
-        if (watcher == u"none"_s)
+        QProcess indicators;
+        const QByteArray desktop = qgetenv("XDG_CURRENT_DESKTOP");
+        const auto stop = qScopeGuard([&indicators, desktop] {
+            indicators.kill();
+            indicators.waitForFinished();
+            qputenv("XDG_CURRENT_DESKTOP", desktop);
+        });
+        const bool isIndicators = watcher.contains(u"Budgie"_s) || watcher == u"XFCE"_s; // the desktop
+        if (watcher == u"none"_s || isIndicators)
             m_watcher.reset();
         else
             m_watcher->setHost(watcher == u"host"_s);
+        if (isIndicators) {
+            qputenv("XDG_CURRENT_DESKTOP", watcher.toUtf8());
+            indicators.start(u"/usr/libexec/ayatana-indicator-application/ayatana-indicator-application-service"_s);
+            indicators.closeWriteChannel();
+            QTRY_VERIFY(
+                QDBusConnection::sessionBus().interface()->isServiceRegistered(u"org.kde.StatusNotifierWatcher"_s));
+        }
         auto fallback = std::make_unique<FakeFallbackItem>(hasTray);
         const FakeFallbackItem* tray = fallback.get();
         StatusNotifierItem item(QDBusConnection::sessionBus(), u"com.kelvandrosi.Tavrink"_s, {}, std::move(fallback));

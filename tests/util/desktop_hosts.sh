@@ -98,3 +98,22 @@ start_cinnamon() { # default
     pids+=("$(start /usr/libexec/xapps/sn-watcher/xapp-sn-watcher)")
     TRIES=120 until_true host_registered || fail "xapp-sn-watcher did not register a host"
 }
+start_budgie() { # plain|ayatana (with ayatana-indicator-application, whose service takes the watcher's name)
+    # Budgie's panel needs UPower, here on a system bus of the session's own, and its window manager.
+    dbus-daemon --session --address="unix:path=$WORK/system-bus" --nofork --nopidfile >"$WORK/system-bus.log" 2>&1 &
+    pids+=($!)
+    export DBUS_SYSTEM_BUS_ADDRESS="unix:path=$WORK/system-bus" LIBGL_ALWAYS_SOFTWARE=1 XDG_CURRENT_DESKTOP=Budgie:GNOME
+    until_true test -S "$WORK/system-bus" || fail "the system bus did not start"
+    pids+=("$(start /usr/libexec/upowerd)")
+    dbus-update-activation-environment DISPLAY HOME XDG_CONFIG_HOME XDG_RUNTIME_DIR XDG_CURRENT_DESKTOP \
+        DBUS_SYSTEM_BUS_ADDRESS LIBGL_ALWAYS_SOFTWARE
+    pids+=("$(start budgie-wm --x11)")
+    pids+=("$(start budgie-panel)")
+    # The bottom panel, short of its clock, whose minute may change while the item is looked for.
+    panel=900x41+0+659
+    TRIES=120 until_true eval 'xwininfo -root -tree | grep -q "\"budgie-panel\".* 1024x41+0+659"' ||
+        fail "budgie-panel did not show its panel"
+    [ "$1" = ayatana ] || return 0
+    pids+=("$(start /usr/libexec/ayatana-indicator-application/ayatana-indicator-application-service)")
+    until_true host_registered || fail "ayatana-indicator-application did not take the watcher's name"
+}

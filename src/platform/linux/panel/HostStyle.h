@@ -15,6 +15,11 @@ enum class Style {
 
 /// The style of the host whose process has this command line.
 Style of(const QStringList& commandLine);
+/// Whether the watcher with this command line hands items on to indicator applets, which only
+/// some panels have, and says that a host reads it whether one does or not.
+bool passesToIndicators(const QStringList& commandLine);
+/// Whether the panels of the desktop (XDG_CURRENT_DESKTOP's names) may have an indicator applet.
+bool showsIndicators(const QStringList& desktops);
 /// The command line of a process (/proc/PID/cmdline); empty when it cannot be read.
 QStringList commandLine(uint pid);
 

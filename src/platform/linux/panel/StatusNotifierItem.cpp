@@ -65,8 +65,11 @@ StatusNotifierItem::StatusNotifierItem(QDBusConnection bus, QString id, QString 
     new StatusNotifierItemDBus(this);
     new DBusMenuDBus(m_menu);
     connect(m_menu, &ExportedMenu::chosen, this, &StatusItem::itemChosen);
-    if (m_fallback)
+    if (m_fallback) {
         connect(m_fallback.get(), &StatusItem::itemChosen, this, &StatusItem::itemChosen);
+        // A tray that starts later, or again, takes the item where no host shows it.
+        connect(m_fallback.get(), &FallbackStatusItem::availabilityChanged, this, &StatusNotifierItem::updateFallback);
+    }
     connect(m_watcherWatcher, &QDBusServiceWatcher::serviceRegistered, this, &StatusNotifierItem::onWatcherAppeared);
     connect(m_watcherWatcher, &QDBusServiceWatcher::serviceUnregistered, this, &StatusNotifierItem::onWatcherGone);
     // A panel that restarts leaves for a moment; the tray icon only stands in when none comes back.
@@ -237,11 +240,16 @@ void StatusNotifierItem::onWatcherAppeared()
     m_reregistration.stop();
     m_drops = 0;
     const QDBusReply<uint> pid = m_bus.interface()->servicePid(kWatcherService);
-    const Style style = pid.isValid() ? HostStyle::of(HostStyle::commandLine(pid.value())) : Style::WidePicture;
+    const QStringList watcher = pid.isValid() ? HostStyle::commandLine(pid.value()) : QStringList();
+    const Style style = pid.isValid() ? HostStyle::of(watcher) : Style::WidePicture;
     if (style != m_hostStyle) {
         m_hostStyle = style;
         Q_EMIT appearanceChanged();
     }
+    // Such a watcher says a host reads it, and hands items on to indicator applets; on a desktop
+    // whose panels have none (Budgie with ayatana-indicator-application installed) nothing does.
+    m_isWatcherUnread = HostStyle::passesToIndicators(watcher)
+        && !HostStyle::showsIndicators(qEnvironmentVariable("XDG_CURRENT_DESKTOP").split(u':'));
     registerWithWatcher();
     readHost();
     updateFallback();
@@ -250,6 +258,7 @@ void StatusNotifierItem::onWatcherAppeared()
 void StatusNotifierItem::onWatcherGone()
 {
     m_isRegistered = false;
+    m_isWatcherUnread = false;
     m_hasHost = true;
     m_fallbackDelay.start();
     checkSeenLater();
@@ -265,7 +274,7 @@ void StatusNotifierItem::readHost()
         finished->deleteLater();
         const QDBusPendingReply<QDBusVariant> reply = *finished;
         // Without the property (or an answer) the watcher is taken at its word that it shows items.
-        m_hasHost = reply.isError() || reply.value().variant().toBool();
+        m_hasHost = (reply.isError() || reply.value().variant().toBool()) && !m_isWatcherUnread;
         updateFallback();
     });
 }

@@ -99,6 +99,7 @@ private:
     bool m_isRegistered = false;
     // Whether the watcher says a host reads it; a watcher that does not say counts as having one.
     bool m_hasHost = true;
+    bool m_isWatcherUnread = false; // one that says a host reads it, on a desktop where none can
     bool m_isSeen = true;
     QTimer m_seenCheck;
     HostStyle::Style m_hostStyle = HostStyle::Style::WidePicture;
