@@ -99,7 +99,8 @@ start_cinnamon() { # default
     TRIES=120 until_true host_registered || fail "xapp-sn-watcher did not register a host"
 }
 start_budgie() { # plain|ayatana (with ayatana-indicator-application, whose service takes the watcher's name)
-    # Budgie's panel needs UPower, here on a system bus of the session's own, and its window manager.
+    # Budgie's panel needs UPower, here on a system bus of the session's own, and its window manager;
+    # its daemon is Budgie 10.9's StatusNotifier watcher.
     dbus-daemon --session --address="unix:path=$WORK/system-bus" --nofork --nopidfile >"$WORK/system-bus.log" 2>&1 &
     pids+=($!)
     export DBUS_SYSTEM_BUS_ADDRESS="unix:path=$WORK/system-bus" LIBGL_ALWAYS_SOFTWARE=1 XDG_CURRENT_DESKTOP=Budgie:GNOME
@@ -108,9 +109,11 @@ start_budgie() { # plain|ayatana (with ayatana-indicator-application, whose serv
     dbus-update-activation-environment DISPLAY HOME XDG_CONFIG_HOME XDG_RUNTIME_DIR XDG_CURRENT_DESKTOP \
         DBUS_SYSTEM_BUS_ADDRESS LIBGL_ALWAYS_SOFTWARE
     pids+=("$(start budgie-wm --x11)")
+    pids+=("$(start budgie-daemon)")
     pids+=("$(start budgie-panel)")
     # The bottom panel, short of its clock, whose minute may change while the item is looked for.
-    panel=900x41+0+659
+    panel=912x41+0+659
+    export OCR_THRESHOLD=65% # Budgie 10.9's dark menu draws its first row's text dimmer
     TRIES=120 until_true eval 'xwininfo -root -tree | grep -q "\"budgie-panel\".* 1024x41+0+659"' ||
         fail "budgie-panel did not show its panel"
     [ "$1" = ayatana ] || return 0

@@ -1,5 +1,6 @@
 # Shared by the end-to-end scripts (sourced after e2e.sh): an Xvfb display of the script's own and
-# ways to read the screen back (OCR), find words on it, count windows and read the clipboard.
+# ways to read the screen back (OCR; OCR_THRESHOLD=65% for dimmer text), find words on it, count
+# windows and read the clipboard.
 # Expects WORK (a scratch folder) and the pids array of e2e.sh.
 
 # Starts Xvfb (1024x700) and exports its DISPLAY.
@@ -18,7 +19,7 @@ convert() { if command -v magick >/dev/null; then magick "$@"; else command conv
 # (OCR_LIGHT=1: the region is dark text on light already, as Qt's own menus are).
 ocr() {
     import -window root -crop "$1" +repage "$WORK/shot.png"
-    convert "$WORK/shot.png" -colorspace Gray $([ -n "${OCR_LIGHT:-}" ] || echo -negate) -resize 300% -threshold 55% \
+    convert "$WORK/shot.png" -colorspace Gray $([ -n "${OCR_LIGHT:-}" ] || echo -negate) -resize 300% -threshold "${OCR_THRESHOLD:-55%}" \
         "$WORK/ocr.png"
     tesseract "$WORK/ocr.png" - --psm "${2:-4}" "${3:-}" 2>/dev/null
 }
