@@ -27,7 +27,8 @@ Q_SIGNALS:
     void availabilityChanged();
     /// A press on the picture with any button, at a screen position.
     void pressed(int x, int y);
-    /// The pointer has rested on the picture, at a screen position, and has left it again.
+    /// The pointer has rested on the picture, at a screen position (time for a tooltip).
     void pointerRested(int x, int y);
+    /// The pointer has left the picture.
     void pointerLeft();
 };

@@ -8,6 +8,7 @@
 
 #include <xcb/xcb.h>
 
+#include <algorithm>
 #include <cstdlib>
 
 using namespace Qt::StringLiterals;
@@ -30,7 +31,7 @@ int displayScreen()
 // The docked window: draws the picture over the tray's own background and reports the pointer.
 class XEmbedTray::Window : public QRasterWindow {
 public:
-    Window(XEmbedTray& tray)
+    explicit Window(XEmbedTray& tray)
         : m_tray(tray)
     {
         // Qt's X11 backend gives a window of this name the tray's own visual (so that the picture
