@@ -3,6 +3,7 @@
 #include <QDBusConnectionInterface>
 #include <QDBusPendingCallWatcher>
 #include <QDBusVariant>
+#include <QTimer>
 
 using namespace Qt::StringLiterals;
 
@@ -12,8 +13,14 @@ namespace {
 const QString kShell = u"org.gnome.Shell"_s;
 const QString kShellPath = u"/org/gnome/Shell"_s;
 const QString kExtensions = u"org.gnome.Shell.Extensions"_s;
-// GNOME Shell's ExtensionState.
+// GNOME Shell's ExtensionState: on, and the states it cannot leave by itself.
 constexpr int kEnabled = 1;
+constexpr int kError = 3;
+constexpr int kOutOfDate = 4;
+// GNOME 45 and later answer EnableExtension before the extension is on, and pass through
+// "activating": its state is read again this often, this far apart, before it counts as refused.
+constexpr int kStateReads = 20;
+constexpr int kStateReadIntervalMs = 250;
 
 QVariantMap info(const QDBusMessage& reply)
 {
@@ -115,18 +122,27 @@ void DesktopPanelSetup::change()
 
 void DesktopPanelSetup::enableExtension()
 {
-    call(u"EnableExtension"_s, {m_extension}, [this](const QDBusMessage&) {
-        // What the shell says it did is not taken on trust: the extension's state is read back.
-        call(u"GetExtensionInfo"_s, {m_extension}, [this](const QDBusMessage& reply) {
-            const QVariantMap extension = info(reply);
-            if (extension.value(u"state"_s).toInt() == kEnabled)
-                Q_EMIT changed({});
-            else
-                Q_EMIT changed(extension.isEmpty() ? u"GNOME's AppIndicator extension is no longer installed."_s
-                                                   : u"GNOME did not turn its AppIndicator extension on (%1)."_s.arg(
-                                                       extension.value(u"error"_s).toString().isEmpty()
-                                                           ? u"state %1"_s.arg(extension.value(u"state"_s).toInt())
-                                                           : extension.value(u"error"_s).toString()));
-        });
+    // What the shell says it did is not taken on trust: the extension's state is read back.
+    call(u"EnableExtension"_s, {m_extension}, [this](const QDBusMessage&) { readBackState(kStateReads); });
+}
+
+void DesktopPanelSetup::readBackState(int readsLeft)
+{
+    call(u"GetExtensionInfo"_s, {m_extension}, [this, readsLeft](const QDBusMessage& reply) {
+        const QVariantMap extension = info(reply);
+        const int state = extension.value(u"state"_s).toInt();
+        const bool isSettled = extension.isEmpty() || state == kEnabled || state == kError || state == kOutOfDate;
+        if (!isSettled && readsLeft > 1) {
+            QTimer::singleShot(kStateReadIntervalMs, this, [this, readsLeft] { readBackState(readsLeft - 1); });
+            return;
+        }
+        if (state == kEnabled)
+            Q_EMIT changed({});
+        else
+            Q_EMIT changed(extension.isEmpty() ? u"GNOME's AppIndicator extension is no longer installed."_s
+                                               : u"GNOME did not turn its AppIndicator extension on (%1)."_s.arg(
+                                                   extension.value(u"error"_s).toString().isEmpty()
+                                                       ? u"state %1"_s.arg(state)
+                                                       : extension.value(u"error"_s).toString()));
     });
 }

@@ -27,6 +27,7 @@ private:
     void call(const QString& method, const QVariantList& arguments, Answer answer, const QString& interface = {});
     void adviseOn(qsizetype index);
     void enableExtension();
+    void readBackState(int readsLeft);
 
     QDBusConnection m_bus;
     QString m_extension; // the one found
