@@ -60,6 +60,7 @@ private:
     std::unique_ptr<DefaultsStore> m_settings;
     std::unique_ptr<HostnameModel> m_hostname;
     std::unique_ptr<StatusNotifierItem> m_item;
+    FakeFallbackItem* m_tray = nullptr; // m_item's, with no tray to show in
     std::unique_ptr<TavrinkApp> m_app;
 
     QDBusMessage call(const QString& path, const QString& interface, const QString& method,
@@ -136,7 +137,10 @@ private Q_SLOTS:
         QVERIFY(m_watcher->start());
         m_settings = std::make_unique<DefaultsStore>(m_config.filePath(u"Tavrink.conf"_s));
         m_hostname = fakeHostname(u"studio"_s, u"studio.example.com"_s);
-        m_item = std::make_unique<StatusNotifierItem>(QDBusConnection::sessionBus(), u"com.kelvandrosi.Tavrink"_s);
+        auto tray = std::make_unique<FakeFallbackItem>(false);
+        m_tray = tray.get();
+        m_item = std::make_unique<StatusNotifierItem>(QDBusConnection::sessionBus(), u"com.kelvandrosi.Tavrink"_s,
+                                                      QString(), std::move(tray));
         m_app = std::make_unique<TavrinkApp>(TavrinkApp::Parts{
             *m_settings, *m_hostname, *m_item, m_clipboard, m_loginItems, m_alerts,
             [this] { return m_network.makeModel(); }, qEnvironmentVariable("TAVRINK_BUNDLE") + u"/share"_s});
@@ -226,6 +230,38 @@ private Q_SLOTS:
             QCOMPARE(notifier.notices.size(), 2);
             QVERIFY(notifier.notices.last().actions.isEmpty());
         }
+    }
+
+    // A host that opens the menu itself and asks for it too (GNOME's extension, on a first click)
+    // gets no second one; one that only asks (MATE) gets it, as does one whose menu closed or left.
+    void aMenuTheHostShowsOpensOnce_data()
+    {
+        QTest::addColumn<QStringList>("before"); // events on the root ("group:" in an EventGroup), or "restart"
+        QTest::addColumn<int>("popUps");
+        QTest::newRow("asked") << QStringList() << 1;
+        QTest::newRow("the host's open") << QStringList{u"opened"_s} << 0;
+        QTest::newRow("open, in a group") << QStringList{u"group:opened"_s} << 0;
+        QTest::newRow("closed again") << QStringList{u"opened"_s, u"group:closed"_s} << 1;
+        QTest::newRow("its host gone") << QStringList{u"opened"_s, u"restart"_s} << 1;
+    }
+    void aMenuTheHostShowsOpensOnce()
+    {
+        QFETCH(QStringList, before);
+        QFETCH(int, popUps);
+        for (const QString& step : std::as_const(before)) {
+            if (step == u"restart"_s) {
+                m_watcher = std::make_unique<TestWatcher>(u"panel"_s);
+                QVERIFY(m_watcher->start());
+                QTRY_COMPARE(m_watcher->registeredItems(), QStringList{m_item->serviceName()});
+            } else if (step.startsWith(u"group:"_s)) {
+                const DBusMenuEventList events{{0, step.mid(6), QDBusVariant(QString()), 0u}};
+                call(u"/MenuBar"_s, kMenuInterface, u"EventGroup"_s, {QVariant::fromValue(events)});
+            } else {
+                call(u"/MenuBar"_s, kMenuInterface, u"Event"_s, {0, step, kNoData, 0u});
+            }
+        }
+        call(u"/StatusNotifierItem"_s, kItemInterface, u"Activate"_s, {680, 17});
+        QCOMPARE(m_tray->popUps, popUps);
     }
 
     void exportsWhatTheCommittedInterfacesSay()

@@ -148,9 +148,10 @@ public:
     }
 };
 
-/// A tray icon that shows where the desktop has a tray.
+/// A tray icon that shows where the desktop has a tray, and counts the menus it opens.
 class FakeFallbackItem : public FallbackStatusItem {
 public:
+    int popUps = 0;
     explicit FakeFallbackItem(bool hasTray)
         : m_hasTray(hasTray)
     {
@@ -164,7 +165,7 @@ public:
     bool isAvailable() const override { return m_hasTray; }
     void hide() override { m_isVisible = false; }
     bool isVisible() const override { return m_isVisible; }
-    void popUpMenu(int, int) override { }
+    void popUpMenu(int, int) override { ++popUps; }
 
 private:
     bool m_hasTray;

@@ -102,10 +102,8 @@ void DBusMenuDBus::Event(int id, const QString& eventId, const QDBusVariant& dat
     Q_UNUSED(data);
     Q_UNUSED(timestamp);
     // An id from a menu the panel showed before a change may be gone: it names nothing now.
-    if (rejectUnknown(id))
-        return;
-    if (eventId == u"clicked"_s)
-        m_menu->click(id);
+    if (!rejectUnknown(id))
+        handleEvent(id, eventId);
 }
 
 QList<int> DBusMenuDBus::EventGroup(const DBusMenuEventList& events)
@@ -114,10 +112,18 @@ QList<int> DBusMenuDBus::EventGroup(const DBusMenuEventList& events)
     for (const DBusMenuEvent& event : events) {
         if (!m_menu->contains(event.id))
             idErrors.append(event.id);
-        else if (event.eventId == u"clicked"_s)
-            m_menu->click(event.id);
+        else
+            handleEvent(event.id, event.eventId);
     }
     return idErrors;
+}
+
+void DBusMenuDBus::handleEvent(int id, const QString& eventId)
+{
+    if (eventId == u"clicked"_s)
+        m_menu->click(id);
+    else if (id == 0 && (eventId == u"opened"_s || eventId == u"closed"_s))
+        m_menu->setShownByPanel(eventId == u"opened"_s);
 }
 
 bool DBusMenuDBus::AboutToShow(int id)

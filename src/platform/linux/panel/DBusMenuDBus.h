@@ -44,6 +44,7 @@ Q_SIGNALS:
 private:
     void announceChange(const ExportedMenu::Change& change);
     bool rejectUnknown(int id);
+    void handleEvent(int id, const QString& eventId);
 
     ExportedMenu* m_menu;
 };

@@ -44,6 +44,10 @@ public:
     /// The panel reports a click on the row with this id: an enabled row of the current menu is
     /// chosen at once, by its key; anything else is ignored.
     void click(int id);
+    /// Whether the panel says it shows this menu itself now: between its "opened" and "closed"
+    /// for the root.
+    bool isShownByPanel() const { return m_isShownByPanel; }
+    void setShownByPanel(bool isShown) { m_isShownByPanel = isShown; }
 
 Q_SIGNALS:
     void changed(const ExportedMenu::Change& change);
@@ -58,4 +62,5 @@ private:
     QHash<QString, int> m_fixedIds;
     int m_lastId = 0;
     uint m_revision = 1;
+    bool m_isShownByPanel = false;
 };

@@ -37,6 +37,11 @@ bool passesToIndicators(const QStringList& commandLine)
     return kIndicatorServices.contains(QFileInfo(commandLine.value(0)).fileName());
 }
 
+bool losesFirstLabel(const QStringList& commandLine)
+{
+    return QFileInfo(commandLine.value(0)).fileName() == u"gnome-shell"_s;
+}
+
 bool showsIndicators(const QStringList& desktops)
 {
     // Budgie's panel has a tray of its own and no indicator applet, yet the indicator service's

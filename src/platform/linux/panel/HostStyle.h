@@ -18,6 +18,10 @@ Style of(const QStringList& commandLine);
 /// Whether the watcher with this command line hands items on to indicator applets, which only
 /// some panels have, and says that a host reads it whether one does or not.
 bool passesToIndicators(const QStringList& commandLine);
+/// Whether the watcher with this command line may show an item without the label it read at its
+/// registration (GNOME Shell's AppIndicator extension, now and then, since GNOME 45), and reads the
+/// label again when the item registers again.
+bool losesFirstLabel(const QStringList& commandLine);
 /// Whether the panels of the desktop (XDG_CURRENT_DESKTOP's names) may have an indicator applet.
 bool showsIndicators(const QStringList& desktops);
 /// The command line of a process (/proc/PID/cmdline); empty when it cannot be read.

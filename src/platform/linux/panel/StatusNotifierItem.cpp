@@ -250,6 +250,7 @@ void StatusNotifierItem::onWatcherAppeared()
     // whose panels have none (Budgie with ayatana-indicator-application installed) nothing does.
     m_isWatcherUnread = HostStyle::passesToIndicators(watcher)
         && !HostStyle::showsIndicators(qEnvironmentVariable("XDG_CURRENT_DESKTOP").split(u':'));
+    m_registrationsLeft = HostStyle::losesFirstLabel(watcher) ? 2 : 1;
     registerWithWatcher();
     readHost();
     updateFallback();
@@ -258,8 +259,10 @@ void StatusNotifierItem::onWatcherAppeared()
 void StatusNotifierItem::onWatcherGone()
 {
     m_isRegistered = false;
+    m_registrationsLeft = 0;
     m_isWatcherUnread = false;
     m_hasHost = true;
+    m_menu->setShownByPanel(false); // a host gone with the menu open sends no "closed"
     m_fallbackDelay.start();
     checkSeenLater();
 }
@@ -294,6 +297,12 @@ void StatusNotifierItem::registerWithWatcher()
         m_isRegistered = true;
         updateFallback();
         Q_EMIT registered();
+        // Registering again makes such a host read the label afresh once it has settled.
+        if (--m_registrationsLeft > 0)
+            QTimer::singleShot(kLabelRenewalDelayMs, this, [this] {
+                if (m_isRegistered)
+                    registerWithWatcher();
+            });
     });
 }
 
@@ -347,13 +356,17 @@ QPoint StatusNotifierItem::menuPosition(QPoint given, std::optional<QPoint> poin
 
 void StatusNotifierItem::popUpMenu(int x, int y)
 {
-    if (!m_fallback)
+    // GNOME's extension opens the menu itself on the press of a first click, and asks for it
+    // again on the release: one menu is enough.
+    if (!m_fallback || m_menu->isShownByPanel())
         return;
     QList<QRect> screens;
     for (const QScreen* screen : QGuiApplication::screens())
         screens.append(screen->geometry());
-    // The pointer's position is known on X11 only; on Wayland the compositor places popups.
-    const bool isPointerKnown = QGuiApplication::platformName() == u"xcb"_s;
+    // The pointer's position is known on X11 only; on Wayland the compositor places popups, and
+    // under XWayland it is where the pointer last was over an X window, not over the shell's bar.
+    const bool isPointerKnown
+        = QGuiApplication::platformName() == u"xcb"_s && !qEnvironmentVariableIsSet("WAYLAND_DISPLAY");
     const QPoint at = menuPosition({x, y}, isPointerKnown ? std::optional(QCursor::pos()) : std::nullopt, screens);
     m_fallback->popUpMenu(at.x(), at.y());
 }

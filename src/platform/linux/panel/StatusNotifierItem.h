@@ -110,5 +110,7 @@ private:
     QTimer m_fallbackDelay;
     QTimer m_reregistration;
     int m_drops = 0;
+    int m_registrationsLeft = 0; // with this watcher, the label renewal included
+    static constexpr int kLabelRenewalDelayMs = 2000;
     std::unique_ptr<FallbackStatusItem> m_fallback;
 };
