@@ -9,6 +9,8 @@ item_property() { # service name
     dbus-send --session --print-reply --dest="$1" /StatusNotifierItem org.freedesktop.DBus.Properties.Get \
         string:org.kde.StatusNotifierItem "string:$2"
 }
+bus_has() { dbus-send --session --print-reply --dest=org.freedesktop.DBus / org.freedesktop.DBus.NameHasOwner "string:$1" |
+    grep -q "boolean true"; }
 host_registered() { watcher_property IsStatusNotifierHostRegistered | grep -q "boolean true"; }
 item_registered() { watcher_property RegisteredStatusNotifierItems | grep -q "$1"; } # service
 

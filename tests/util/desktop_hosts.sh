@@ -108,8 +108,13 @@ start_budgie() { # plain|ayatana (with ayatana-indicator-application, whose serv
     pids+=("$(start /usr/libexec/upowerd)")
     dbus-update-activation-environment DISPLAY HOME XDG_CONFIG_HOME XDG_RUNTIME_DIR XDG_CURRENT_DESKTOP \
         DBUS_SYSTEM_BUS_ADDRESS LIBGL_ALWAYS_SOFTWARE
+    # In the order a session starts them: a daemon that opens the display while the window manager
+    # takes it over may be refused the display and end.
     pids+=("$(start budgie-wm --x11)")
+    TRIES=120 until_true eval 'xprop -root _NET_SUPPORTING_WM_CHECK | grep -q "window id"' ||
+        fail "budgie-wm did not manage the screen"
     pids+=("$(start budgie-daemon)")
+    TRIES=120 until_true bus_has org.budgie_desktop.BudgieOSD || fail "budgie-daemon did not start"
     pids+=("$(start budgie-panel)")
     # The bottom panel, short of its clock, whose minute may change while the item is looked for.
     panel=912x41+0+659

@@ -5,12 +5,12 @@
 
 # Starts Xvfb (1024x700) and exports its DISPLAY.
 start_xvfb() {
-    exec 3<> <(:)
-    Xvfb -displayfd 3 -screen 0 1024x700x24 -nolisten tcp >"$WORK/xvfb.log" 2>&1 &
+    : >"$WORK/display"
+    Xvfb -displayfd 3 -screen 0 1024x700x24 -nolisten tcp 3>>"$WORK/display" >"$WORK/xvfb.log" 2>&1 &
     pids+=($!)
-    local display=
-    for _ in $(seq 50); do read -r -t 0.2 display <&3 && break; done
-    export DISPLAY=":${display:?Xvfb did not start}"
+    # The display's number ends with a newline once Xvfb listens.
+    TRIES=80 until_true eval '[ "$(wc -l <"$WORK/display")" -ge 1 ]' || fail "Xvfb did not start"
+    export DISPLAY=":$(cat "$WORK/display")"
 }
 start() { "$@" >>"$WORK/$(basename "$1").log" 2>&1 & echo $!; }
 # ImageMagick 7 names its one program magick, and warns on stderr when called as convert.
