@@ -48,7 +48,8 @@ if [ "$2" = --sway ]; then
     TRIES=80 until_true pgrep -u nobody -x tavrink >/dev/null
     tavrink=$(pgrep -u nobody -x tavrink)
     started=$(now_us)
-    item=org.kde.StatusNotifierItem-$tavrink-1
+    # Tavrink registers with waybar's watcher again under a fresh name, 2 s after the first.
+    item=org.kde.StatusNotifierItem-$tavrink-2
     TRIES=80 until_true sh -c "dbus-send --session --print-reply --dest=$item /MenuBar \
         com.canonical.dbusmenu.GetLayout int32:0 int32:0 array:string: >/dev/null 2>&1"
     id=$(menu_row_id "$item" "Hostname: $host")

@@ -54,19 +54,27 @@ session() { # disable|enable
     tavrink_pid=$(pgrep -u nobody -x tavrink)
     item="org.kde.StatusNotifierItem-$tavrink_pid-1"
     until_true item_registered "$item" || fail "Tavrink's item did not register with waybar"
+    # waybar's host never shows an item that registered while it started, and its watcher announces
+    # a name only once: the item registers again under a fresh name, and the first one leaves.
+    local first=$item
+    item="org.kde.StatusNotifierItem-$tavrink_pid-2"
+    until_true item_registered "$item" || fail "Tavrink did not register again under a fresh name"
+    until_true not item_registered "$first" || fail "Tavrink's first name stayed with waybar's watcher"
+    [ "$(watcher_property RegisteredStatusNotifierItems | grep -c StatusNotifierItem-)" = 1 ] ||
+        fail "waybar's watcher lists more than one item: $(watcher_property RegisteredStatusNotifierItems)"
     if [ "$kind" = enable ]; then
         tr '\0' '\n' <"/proc/$tavrink_pid/environ" | grep -q '^DISPLAY=' || fail "sway gave Tavrink no XWayland display"
     fi
-    echo "ok ($kind XWayland): Tavrink's item registers with waybar's tray"
+    echo "ok ($kind XWayland): Tavrink's item registers with waybar's tray, and again under a fresh name"
     # waybar draws no label: the hostname travels as the item's wide picture, legible at 22 px.
     if command -v grim >/dev/null && command -v tesseract >/dev/null; then
         bar_shows() {
             grim "$WORK/screen.png" &&
                 convert "$WORK/screen.png" -crop 200x30+1080+0 +repage -colorspace Gray -negate -resize 400% \
                     -threshold 40% "$WORK/bar.png" &&
-                tesseract "$WORK/bar.png" - --psm 7 2>/dev/null | grep -q "$host"
+                tesseract "$WORK/bar.png" - --psm 7 >"$WORK/bar.txt" 2>/dev/null && grep -q "$host" "$WORK/bar.txt"
         }
-        until_true bar_shows || fail "waybar's tray does not show '$host' legibly (see bar.png)"
+        until_true bar_shows || fail "waybar's tray does not show '$host' legibly: read '$(cat "$WORK/bar.txt")' (see bar.png)"
         echo "ok ($kind XWayland): waybar's tray shows '$host' legibly"
     fi
 

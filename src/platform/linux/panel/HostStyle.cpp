@@ -42,6 +42,11 @@ bool losesFirstLabel(const QStringList& commandLine)
     return QFileInfo(commandLine.value(0)).fileName() == u"gnome-shell"_s;
 }
 
+bool missesEarlyItems(const QStringList& commandLine)
+{
+    return QFileInfo(commandLine.value(0)).fileName() == u"waybar"_s;
+}
+
 bool showsIndicators(const QStringList& desktops)
 {
     // Budgie's panel has a tray of its own and no indicator applet, yet the indicator service's

@@ -22,6 +22,10 @@ bool passesToIndicators(const QStringList& commandLine);
 /// registration (GNOME Shell's AppIndicator extension, now and then, since GNOME 45), and reads the
 /// label again when the item registers again.
 bool losesFirstLabel(const QStringList& commandLine);
+/// Whether the watcher with this command line may never show an item that registered while its
+/// host was starting (waybar's: the announcement comes before the host listens, and the list it
+/// reads is the one from before), and announces only a name it does not list yet.
+bool missesEarlyItems(const QStringList& commandLine);
 /// Whether the panels of the desktop (XDG_CURRENT_DESKTOP's names) may have an indicator applet.
 bool showsIndicators(const QStringList& desktops);
 /// The command line of a process (/proc/PID/cmdline); empty when it cannot be read.

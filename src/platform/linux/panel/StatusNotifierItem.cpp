@@ -250,7 +250,8 @@ void StatusNotifierItem::onWatcherAppeared()
     // whose panels have none (Budgie with ayatana-indicator-application installed) nothing does.
     m_isWatcherUnread = HostStyle::passesToIndicators(watcher)
         && !HostStyle::showsIndicators(qEnvironmentVariable("XDG_CURRENT_DESKTOP").split(u':'));
-    m_registrationsLeft = HostStyle::losesFirstLabel(watcher) ? 2 : 1;
+    m_renewsName = HostStyle::missesEarlyItems(watcher);
+    m_registrationsLeft = HostStyle::losesFirstLabel(watcher) || m_renewsName ? 2 : 1;
     registerWithWatcher();
     readHost();
     updateFallback();
@@ -297,13 +298,29 @@ void StatusNotifierItem::registerWithWatcher()
         m_isRegistered = true;
         updateFallback();
         Q_EMIT registered();
-        // Registering again makes such a host read the label afresh once it has settled.
+        // Registering again once the host has settled makes such a host read the label afresh,
+        // or show an item it missed while it started.
         if (--m_registrationsLeft > 0)
             QTimer::singleShot(kLabelRenewalDelayMs, this, [this] {
-                if (m_isRegistered)
+                if (!m_isRegistered)
+                    return;
+                if (m_renewsName)
+                    renewName();
+                else
                     registerWithWatcher();
             });
     });
+}
+
+// The same objects under a fresh name, which such a watcher announces to its host; the old name
+// leaves after the registration, so that a host which did show the item shows it once.
+void StatusNotifierItem::renewName()
+{
+    const QString previous
+        = std::exchange(m_serviceName, u"org.kde.StatusNotifierItem-%1-%2"_s.arg(::getpid()).arg(++m_nameCount));
+    m_bus.registerService(m_serviceName);
+    registerWithWatcher();
+    m_bus.unregisterService(previous);
 }
 
 void StatusNotifierItem::updateFallback()

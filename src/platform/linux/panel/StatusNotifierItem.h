@@ -80,6 +80,7 @@ private:
     void onWatcherAppeared();
     void onWatcherGone();
     void registerWithWatcher();
+    void renewName();
     void updateFallback();
     bool hasWatcher() const;
     void checkSeenLater();
@@ -111,6 +112,8 @@ private:
     QTimer m_reregistration;
     int m_drops = 0;
     int m_registrationsLeft = 0; // with this watcher, the label renewal included
+    bool m_renewsName = false; // the renewal comes under a fresh name
+    int m_nameCount = 1;
     static constexpr int kLabelRenewalDelayMs = 2000;
     std::unique_ptr<FallbackStatusItem> m_fallback;
 };
