@@ -40,6 +40,12 @@ constexpr int kPanelHeight = PanelPictures::panelHeight;
 const QString kSymbolicIcon = u"tavrink-symbolic"_s;
 const QString kSymbolicIconFile = u"/hicolor/scalable/status/tavrink-symbolic.svg"_s;
 
+// The item's bus name: the nth this process takes.
+QString itemServiceName(int n)
+{
+    return u"org.kde.StatusNotifierItem-%1-%2"_s.arg(::getpid()).arg(n);
+}
+
 // The pictures hosts read by name live in the user's own runtime folder, not in the /tmp that
 // every account shares (hosts run as the same user).
 QString iconFolderTemplate()
@@ -55,7 +61,7 @@ StatusNotifierItem::StatusNotifierItem(QDBusConnection bus, QString id, QString 
     , m_bus(std::move(bus))
     , m_id(std::move(id))
     , m_iconTheme(QFileInfo::exists(iconTheme + kSymbolicIconFile) ? std::move(iconTheme) : QString())
-    , m_serviceName(u"org.kde.StatusNotifierItem-%1-1"_s.arg(::getpid()))
+    , m_serviceName(itemServiceName(1))
     , m_iconDir(iconFolderTemplate())
     , m_menu(new ExportedMenu(this))
     , m_watcherWatcher(new QDBusServiceWatcher(kWatcherService, m_bus, QDBusServiceWatcher::WatchForOwnerChange, this))
@@ -316,8 +322,7 @@ void StatusNotifierItem::registerWithWatcher()
 // leaves after the registration, so that a host which did show the item shows it once.
 void StatusNotifierItem::renewName()
 {
-    const QString previous
-        = std::exchange(m_serviceName, u"org.kde.StatusNotifierItem-%1-%2"_s.arg(::getpid()).arg(++m_nameCount));
+    const QString previous = std::exchange(m_serviceName, itemServiceName(++m_nameCount));
     m_bus.registerService(m_serviceName);
     registerWithWatcher();
     m_bus.unregisterService(previous);

@@ -111,7 +111,7 @@ private:
     QTimer m_fallbackDelay;
     QTimer m_reregistration;
     int m_drops = 0;
-    int m_registrationsLeft = 0; // with this watcher, the label renewal included
+    int m_registrationsLeft = 0; // with this watcher, a renewal included
     bool m_renewsName = false; // the renewal comes under a fresh name
     int m_nameCount = 1;
     static constexpr int kLabelRenewalDelayMs = 2000;
